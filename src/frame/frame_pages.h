@@ -1,0 +1,25 @@
+// The pieces of page every page shares: the HTTP header and HEAD, the BODY
+// line, and the three pages of the request frame itself (log-in, error,
+// invalid session key).
+#pragma once
+
+#include "frame/request.h"
+
+namespace plazet {
+
+inline constexpr const char* kVersion = "Ver2.13";
+inline constexpr const char* kEdition = "UNIX";
+
+// "Content-type", the HEAD (text 1) and the comment with text 2; no BODY.
+void header_printf(Request& req);
+// The BODY line with the installation's background picture.
+void print_body(Request& req);
+
+// The log-in page. Fields: none (its form sends uid, upw, JOB=TOP).
+void j_login(Request& req);
+// The error page: language text `title` as heading, text `message` in red.
+void j_ERROR2(Request& req, int title, int message);
+// The page for a session key that is not (or no longer) valid.
+void j_IDerr(Request& req);
+
+}  // namespace plazet

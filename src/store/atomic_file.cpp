@@ -1,0 +1,80 @@
+#include "store/atomic_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "store/file_io.h"
+
+namespace plazet {
+namespace {
+
+std::string directory_of(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// A rename is durable only once the directory entry itself is synced.
+void sync_directory(const std::string& path) {
+  UniqueFd dir(::open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir) ::fsync(dir.get());
+}
+
+}  // namespace
+
+AtomicReplace::AtomicReplace(const WriteToken&, std::string target, std::string temp_path,
+                             mode_t mode)
+    : target_(std::move(target)), temp_(std::move(temp_path)) {
+  fd_.reset(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+}
+
+AtomicReplace::~AtomicReplace() {
+  if (!committed_ && fd_.valid()) {
+    fd_.reset();
+    ::unlink(temp_.c_str());
+  }
+}
+
+void AtomicReplace::write(std::string_view data) {
+  if (!fd_ || failed_) return;
+  if (!write_all(fd_.get(), data)) failed_ = true;
+}
+
+bool AtomicReplace::commit() {
+  if (!ok() || committed_) return false;
+  if (::fsync(fd_.get()) != 0) failed_ = true;
+  fd_.reset();
+  if (failed_ || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    ::unlink(temp_.c_str());
+    committed_ = true;  // nothing left to clean up
+    return false;
+  }
+  committed_ = true;
+  sync_directory(target_);
+  return true;
+}
+
+bool replace_file(const WriteToken& token, const std::string& target, const std::string& temp_path,
+                  std::string_view contents, mode_t mode) {
+  AtomicReplace out(token, target, temp_path, mode);
+  out.write(contents);
+  return out.commit();
+}
+
+bool create_file_exclusive(const std::string& target, std::string_view contents, mode_t mode) {
+  std::string temp = target + ".new" + std::to_string(::getpid());
+  UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (!fd) return false;
+  bool ok = write_all(fd.get(), contents) && ::fsync(fd.get()) == 0;
+  fd.reset();
+  // link() fails when the target appeared meanwhile: the first creator wins.
+  ok = ok && ::link(temp.c_str(), target.c_str()) == 0;
+  ::unlink(temp.c_str());
+  if (ok) sync_directory(target);
+  return ok;
+}
+
+}  // namespace plazet

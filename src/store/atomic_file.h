@@ -1,0 +1,52 @@
+// Commit-or-discard replacement of a file: the new contents go to a
+// temporary file in the same directory, which is synced and renamed over the
+// target only on commit(). Readers see the old file or the new one, never a
+// missing or half-written one. Destroyed uncommitted, the temporary file is
+// removed and the target stays untouched.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+#include "store/data_lock.h"
+#include "store/fd.h"
+
+namespace plazet {
+
+class AtomicReplace {
+ public:
+  // `temp_path` is the fixed work name of the operation (e.g.
+  // "<data>user.mst.tmp"); the exclusive lock makes a fixed name safe.
+  AtomicReplace(const WriteToken& token, std::string target, std::string temp_path,
+                mode_t mode = 0600);
+  AtomicReplace(const AtomicReplace&) = delete;
+  AtomicReplace& operator=(const AtomicReplace&) = delete;
+  ~AtomicReplace();
+
+  [[nodiscard]] bool ok() const { return fd_.valid() && !failed_; }
+  // Appends to the new contents; a failure is remembered and makes commit() fail.
+  void write(std::string_view data);
+  [[nodiscard]] bool commit();
+
+ private:
+  std::string target_;
+  std::string temp_;
+  UniqueFd fd_;
+  bool failed_ = false;
+  bool committed_ = false;
+};
+
+// Replaces `target` with `contents` in one step.
+[[nodiscard]] bool replace_file(const WriteToken& token, const std::string& target,
+                                const std::string& temp_path, std::string_view contents,
+                                mode_t mode = 0600);
+
+// Creates `target` with `contents` only when no file of that name exists,
+// without ever exposing a partly written file. Creating a missing file with
+// its first contents is not a change to stored data, so no token is needed.
+[[nodiscard]] bool create_file_exclusive(const std::string& target, std::string_view contents,
+                                         mode_t mode);
+
+}  // namespace plazet

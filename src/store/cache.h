@@ -1,0 +1,27 @@
+// Per-request cache of parsed data files, keyed by path. A page reads each
+// file at most once; a write through the store drops the entry so the next
+// read sees the new contents.
+#pragma once
+
+#include <any>
+#include <string>
+#include <unordered_map>
+
+namespace plazet {
+
+class StoreCache {
+ public:
+  // The cached value for `key`, made by `load()` on first use.
+  template <class T, class Load>
+  T& get(const std::string& key, Load load) {
+    auto it = entries_.find(key);
+    if (it == entries_.end()) it = entries_.emplace(key, std::any(T(load()))).first;
+    return std::any_cast<T&>(it->second);
+  }
+  void invalidate(const std::string& key) { entries_.erase(key); }
+
+ private:
+  std::unordered_map<std::string, std::any> entries_;
+};
+
+}  // namespace plazet

@@ -1,0 +1,29 @@
+// Whole-file reads and writes on descriptors; every data file is read with
+// one pass into memory and parsed from there.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "store/fd.h"
+
+namespace plazet {
+
+// Opens a file for reading and writing; when it is missing, creates it empty
+// with mode 0600 (never truncates). A missing record file therefore reads as
+// empty and is left behind empty, which is not counted as a write.
+[[nodiscard]] UniqueFd b_open(const std::string& path);
+
+// Reads from the current position to the end of the descriptor.
+[[nodiscard]] std::optional<std::string> read_all(int fd);
+
+// Reads a whole file; nullopt when it cannot be opened for reading.
+[[nodiscard]] std::optional<std::string> read_file(const std::string& path);
+
+// Writes every byte, retrying short writes and EINTR.
+[[nodiscard]] bool write_all(int fd, std::string_view data);
+
+[[nodiscard]] bool file_exists(const std::string& path);
+
+}  // namespace plazet

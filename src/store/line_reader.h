@@ -1,0 +1,38 @@
+// Reading of the comma-separated text masters. Files are read whole and cut
+// into lines the way a fixed read buffer does: a read returns at most
+// `max_bytes` bytes, ending after a line feed when one comes first, so a
+// longer line continues as the next "line".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plazet {
+
+class LineReader {
+ public:
+  LineReader(std::string_view text, std::size_t max_bytes) : text_(text), max_(max_bytes) {}
+
+  // The next piece, with its line feed when it has one; nullopt at the end.
+  [[nodiscard]] std::optional<std::string_view> next();
+
+ private:
+  std::string_view text_;
+  std::size_t max_;
+};
+
+// Splits like strtok: every byte of `separators` separates, a run of them
+// counts as one, and there are no empty tokens. At most `max_tokens` tokens.
+[[nodiscard]] std::vector<std::string_view> split_tokens(std::string_view line,
+                                                         std::string_view separators,
+                                                         std::size_t max_tokens = SIZE_MAX);
+
+// The leading decimal number as atol reads it (blanks, sign, digits; 0 when
+// there are none), clamped to the 32-bit range instead of overflowing.
+[[nodiscard]] long atol_prefix(std::string_view text);
+
+}  // namespace plazet

@@ -1,0 +1,91 @@
+#include "users/session_file.h"
+
+#include <vector>
+
+#include "store/be_codec.h"
+#include "store/record_file.h"
+#include "users/user_file.h"
+
+namespace plazet {
+namespace {
+
+constexpr const char* kFile = "skey.mst";
+
+RecordFile<MstSkeyCodec> session_file(const Request& req) {
+  return RecordFile<MstSkeyCodec>(req.data_path(kFile));
+}
+
+const std::vector<MST_SKEY>& load(Request& req) {
+  auto file = session_file(req);
+  return req.cache.get<std::vector<MST_SKEY>>(file.path(), [&] { return file.read_all(); });
+}
+
+}  // namespace
+
+MST_SKEY MstSkeyCodec::decode(const unsigned char* p) {
+  return MST_SKEY{load_i32(p), load_text(p + 4, 22), load_text(p + 26, 252),
+                  load_text(p + 278, 252)};
+}
+
+void MstSkeyCodec::encode(const MST_SKEY& r, unsigned char* p) {
+  store_i32(p, r.SKEY);
+  store_text(p + 4, 22, r.USER_ID);
+  store_text(p + 26, 252, r.REMOTE_ADDR);
+  store_text(p + 278, 252, r.HTTP_USER_AGENT);
+  p[530] = p[531] = 0;
+}
+
+std::optional<std::string> ReadMST_SKEY(Request& req, long key) {
+  for (const MST_SKEY& record : load(req)) {
+    if (record.SKEY != key) continue;
+    std::string id = record.USER_ID;
+    std::optional<MST_USER> user = ReadMST_USER(req, id);
+    if (!user) return std::nullopt;
+    if (user->MODE == 1 &&
+        record.HTTP_USER_AGENT != req.env.HTTP_USER_AGENT.substr(0, MST_SKEY::kClientBytes)) {
+      return std::nullopt;
+    }
+    return record.USER_ID;
+  }
+  return std::nullopt;
+}
+
+std::optional<long> ReadMST_SKEY2(Request& req, std::string_view id) {
+  for (const MST_SKEY& record : load(req)) {
+    if (record.USER_ID == id) return record.SKEY;
+  }
+  return std::nullopt;
+}
+
+bool skey_in_use(Request& req, long key) {
+  for (const MST_SKEY& record : load(req)) {
+    if (record.SKEY == key) return true;
+  }
+  return false;
+}
+
+void WriteMST_SKEY(Request& req, MST_SKEY record) {
+  record.REMOTE_ADDR = req.env.REMOTE_ADDR.substr(0, MST_SKEY::kClientBytes);
+  record.HTTP_USER_AGENT = req.env.HTTP_USER_AGENT.substr(0, MST_SKEY::kClientBytes);
+  auto file = session_file(req);
+  const std::vector<MST_SKEY>& records = load(req);
+  const std::string id = fit_field(record.USER_ID, 22);
+  std::size_t i = 0;
+  while (i < records.size() && records[i].USER_ID != id) ++i;
+  if (i < records.size()) {
+    (void)file.overwrite(req.write_token(), i, record);
+  } else {
+    (void)file.append(req.write_token(), record);
+  }
+  req.cache.invalidate(file.path());
+}
+
+bool DeleteMST_SKEY(Request& req, std::string_view id) {
+  auto file = session_file(req);
+  bool ok = file.rewrite_keeping(req.write_token(), file.path() + ".TMP",
+                                 [&](const MST_SKEY& r) { return r.USER_ID != id; });
+  req.cache.invalidate(file.path());
+  return ok;
+}
+
+}  // namespace plazet

@@ -1,0 +1,54 @@
+// skey.mst: one session record per user, fixed 532-byte records:
+//
+//   OFFSET SIZE FIELD
+//        0    4 SKEY             session key, 32-bit big-endian
+//        4   22 USER_ID          the user's ID in its stored case
+//       26  252 REMOTE_ADDR      client address at log-in (at most 250 bytes)
+//      278  252 HTTP_USER_AGENT  browser at log-in (at most 250 bytes)
+//      530    2 padding          zero
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "frame/request.h"
+
+namespace plazet {
+
+struct MST_SKEY {
+  static constexpr std::size_t kClientBytes = 250;
+
+  std::int32_t SKEY = 0;
+  std::string USER_ID;
+  std::string REMOTE_ADDR;
+  std::string HTTP_USER_AGENT;
+};
+
+struct MstSkeyCodec {
+  using Record = MST_SKEY;
+  static constexpr std::size_t kSize = 532;
+  static MST_SKEY decode(const unsigned char* p);
+  static void encode(const MST_SKEY& r, unsigned char* p);
+};
+
+// The user ID of the first record holding `key`, when that session is valid
+// for this request: the user exists and, for a personal account, the
+// browser is the one that logged in.
+[[nodiscard]] std::optional<std::string> ReadMST_SKEY(Request& req, long key);
+
+// The key of the first record of the user `id` (exact comparison).
+[[nodiscard]] std::optional<long> ReadMST_SKEY2(Request& req, std::string_view id);
+
+// Stores `record` with this request's address and browser, overwriting the
+// user's record in place or appending one.
+void WriteMST_SKEY(Request& req, MST_SKEY record);
+
+// Removes every record of the user `id`.
+bool DeleteMST_SKEY(Request& req, std::string_view id);
+
+// True when some record holds `key`.
+[[nodiscard]] bool skey_in_use(Request& req, long key);
+
+}  // namespace plazet

@@ -1,0 +1,102 @@
+#include "users/system_log.h"
+
+#include <fcntl.h>
+
+#include <unordered_map>
+
+#include "store/atomic_file.h"
+#include "store/be_codec.h"
+#include "store/file_io.h"
+#include "store/line_reader.h"
+#include "text/sjis.h"
+
+namespace plazet {
+namespace {
+
+constexpr const char* kFile = "system.log";
+constexpr std::size_t kLineBytes = 999;
+constexpr std::size_t kClientBytes = 250;
+
+struct LogSummary {
+  bool exists = false;
+  std::unordered_map<std::string, LogCounts> users;
+};
+
+// The first three fields of a line, split at commas found by the two-byte
+// rule; nullopt when a comma is missing.
+std::optional<std::array<std::string_view, 3>> leading_fields(std::string_view line) {
+  std::array<std::string_view, 3> fields;
+  for (std::string_view& field : fields) {
+    std::optional<std::size_t> comma = StrFind(line, ",");
+    if (!comma) return std::nullopt;
+    field = line.substr(0, *comma);
+    line.remove_prefix(*comma + 1);
+  }
+  return fields;
+}
+
+const LogSummary& summary(Request& req) {
+  const std::string path = req.data_path(kFile);
+  return req.cache.get<LogSummary>(path, [&] {
+    LogSummary s;
+    std::optional<std::string> text = read_file(path);
+    if (!text) return s;
+    s.exists = true;
+    LineReader lines(*text, kLineBytes);
+    while (std::optional<std::string_view> line = lines.next()) {
+      auto fields = leading_fields(*line);
+      if (!fields) continue;
+      auto [time, id, kind] = *fields;
+      if (kind == "login") {
+        LogCounts& c = s.users[std::string(id)];
+        ++c.logins;
+        c.last_login = std::string(time);
+      } else if (kind == "write") {
+        ++s.users[std::string(id)].writes;
+      }
+    }
+    return s;
+  });
+}
+
+}  // namespace
+
+bool logging_on(const Request& req) {
+  return atol_prefix(req.sys.LOG_DATE) > 0;
+}
+
+bool WriteSYSTEM_LOG(Request& req, const SYSTEM_LOG& e) {
+  const std::string path = req.data_path(kFile);
+  (void)req.write_token();
+  std::string line = fit_field(e.LOG_TIME, 22) + "," + fit_field(e.USER_ID, 22) + "," +
+                     (e.LOG_KIND == SYSTEM_LOG::kLogin ? "login" : "write") + "," +
+                     std::to_string(e.FOLDER_NO) + "," + e.REMOTE_ADDR.substr(0, kClientBytes) +
+                     "," + e.HTTP_USER_AGENT.substr(0, kClientBytes) + "\n";
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  bool ok = fd && write_all(fd.get(), line);
+  req.cache.invalidate(path);
+  return ok;
+}
+
+std::optional<LogCounts> ReadSYSTEM_LOG(Request& req, std::string_view id) {
+  const LogSummary& s = summary(req);
+  if (!s.exists) return std::nullopt;
+  auto it = s.users.find(std::string(id));
+  return it == s.users.end() ? LogCounts{} : it->second;
+}
+
+void DeleteSYSTEM_LOG(Request& req, std::string_view cutoff) {
+  const std::string path = req.data_path(kFile);
+  std::optional<std::string> text = read_file(path);
+  if (!text) return;
+  const std::string_view cut_date = cutoff.substr(0, 10);
+  AtomicReplace out(req.write_token(), path, path + ".tmp", 0666);
+  LineReader lines(*text, kLineBytes);
+  while (std::optional<std::string_view> line = lines.next()) {
+    if (line->substr(0, 10) > cut_date) out.write(*line);
+  }
+  (void)out.commit();
+  req.cache.invalidate(path);
+}
+
+}  // namespace plazet

@@ -1,0 +1,157 @@
+#include "users/user_file.h"
+
+#include <fcntl.h>
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "store/atomic_file.h"
+#include "store/be_codec.h"
+#include "store/file_io.h"
+#include "store/line_reader.h"
+#include "text/sjis.h"
+
+namespace plazet {
+namespace {
+
+constexpr const char* kFile = "user.mst";
+constexpr std::size_t kLineBytes = 999;
+
+// The file as read once per request: its pieces as the reader cuts them and
+// the records among them.
+struct UserLines {
+  std::string text;
+  std::vector<std::string_view> lines;
+  std::vector<MST_USER> records;
+};
+
+const UserLines& load(Request& req) {
+  const std::string path = req.data_path(kFile);
+  return req.cache.get<UserLines>(path, [&] {
+    UserLines file;
+    UniqueFd fd = b_open(path);  // a missing file is created empty
+    if (fd) file.text = read_all(fd.get()).value_or(std::string());
+    LineReader reader(file.text, kLineBytes);
+    while (std::optional<std::string_view> line = reader.next()) {
+      file.lines.push_back(*line);
+      if (std::optional<MST_USER> user = parse_user_line(*line)) file.records.push_back(*user);
+    }
+    return file;
+  });
+}
+
+// Rewrites the file from its pieces: `replace` gives a piece's new text (or
+// nullopt to drop it). Pieces without any comma are dropped.
+template <class Replace>
+bool rewrite(Request& req, Replace replace) {
+  const std::string path = req.data_path(kFile);
+  const UserLines& file = load(req);
+  AtomicReplace out(req.write_token(), path, path + ".tmp", 0666);
+  for (std::string_view line : file.lines) {
+    std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) continue;
+    std::optional<std::string> text = replace(line, line.substr(0, comma));
+    if (text) out.write(*text);
+  }
+  bool ok = out.commit();
+  req.cache.invalidate(path);
+  return ok;
+}
+
+}  // namespace
+
+std::optional<MST_USER> parse_user_line(std::string_view line) {
+  std::string_view fields[11];
+  for (std::string_view& field : fields) {
+    std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    field = line.substr(0, comma);
+    line.remove_prefix(comma + 1);
+  }
+  MST_USER u;
+  u.USER_ID = fit_field(fields[0], MST_USER::kIdWidth);
+  u.USER_NAME = fit_field(fields[1], MST_USER::kNameWidth);
+  u.USER_LEVEL = atol_prefix(fields[2]);
+  u.E_MAIL_ADDR = fit_field(fields[3], MST_USER::kMailWidth);
+  u.USER_PASS = fit_field(fields[4], MST_USER::kPassWidth);
+  u.P_GROUP = atol_prefix(fields[5]);
+  u.USER_DISP_DEF = atol_prefix(fields[6]);
+  u.MODE = atol_prefix(fields[7]);
+  u.WRITE_MODE = atol_prefix(fields[8]);
+  u.LANGUAGE = fit_field(fields[9], MST_USER::kLanguageWidth);
+  u.PICFILE = fit_field(fields[10], MST_USER::kPicfileWidth);
+  std::size_t comma = line.find(',');
+  u.NO_READ_MODE = comma == std::string_view::npos ? 0 : atol_prefix(line.substr(0, comma));
+  return u;
+}
+
+std::string format_user_line(const MST_USER& u) {
+  auto cut = [](const std::string& s, std::size_t width) { return fit_field(s, width); };
+  std::string line;
+  line.reserve(256);
+  for (const std::string& field :
+       {cut(u.USER_ID, MST_USER::kIdWidth), cut(u.USER_NAME, MST_USER::kNameWidth),
+        std::to_string(u.USER_LEVEL), cut(u.E_MAIL_ADDR, MST_USER::kMailWidth),
+        cut(u.USER_PASS, MST_USER::kPassWidth), std::to_string(u.P_GROUP),
+        std::to_string(u.USER_DISP_DEF), std::to_string(u.MODE), std::to_string(u.WRITE_MODE),
+        cut(u.LANGUAGE, MST_USER::kLanguageWidth), cut(u.PICFILE, MST_USER::kPicfileWidth),
+        std::to_string(u.NO_READ_MODE)}) {
+    line += field;
+    line += ',';
+  }
+  line += '\n';
+  return line;
+}
+
+std::optional<MST_USER> ReadMST_USER(Request& req, std::string& id) {
+  ToUppers(id);
+  for (const MST_USER& user : load(req).records) {
+    std::string folded = user.USER_ID;
+    ToUppers(folded);
+    if (folded == id) {
+      id = user.USER_ID;
+      return user;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<MST_USER> ReadMST_USERcount(Request& req, std::size_t n) {
+  const std::vector<MST_USER>& records = load(req).records;
+  if (n >= records.size()) return std::nullopt;
+  return records[n];
+}
+
+bool ReWriteMST_USER(Request& req, const MST_USER& user) {
+  const std::string new_line = format_user_line(user);
+  const std::string id = fit_field(user.USER_ID, MST_USER::kIdWidth);
+  bool replaced = false;
+  bool ok = rewrite(req, [&](std::string_view line, std::string_view first) {
+    if (first != id) return std::optional<std::string>(line);
+    replaced = true;
+    return std::optional<std::string>(new_line);
+  });
+  return ok && replaced;
+}
+
+void DeleteMST_USER(Request& req, std::string_view id) {
+  (void)rewrite(req, [&](std::string_view line, std::string_view first) {
+    return first == id ? std::nullopt : std::optional<std::string>(line);
+  });
+}
+
+bool InsertMST_USER(Request& req, const MST_USER& user) {
+  const std::string path = req.data_path(kFile);
+  const UserLines& file = load(req);
+  (void)req.write_token();
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd) return false;
+  // A last line without its line feed must not swallow the new record.
+  std::string text = !file.text.empty() && file.text.back() != '\n' ? "\n" : "";
+  text += format_user_line(user);
+  bool ok = write_all(fd.get(), text);
+  req.cache.invalidate(path);
+  return ok;
+}
+
+}  // namespace plazet

@@ -1,0 +1,40 @@
+// user.mst: one user a line, twelve fields each followed by a comma,
+//   USER_ID,USER_NAME,USER_LEVEL,E_MAIL_ADDR,USER_PASS,P_GROUP,
+//   USER_DISP_DEF,MODE,WRITE_MODE,LANGUAGE,PICFILE,NO_READ_MODE,
+// in insertion order. IDs are looked up without regard to letter case but
+// stored, replaced and deleted in the case they were created in.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/request.h"
+#include "users/mst_user.h"
+
+namespace plazet {
+
+// The record a line holds; nullopt when one of the first eleven commas is
+// missing (such a line is not a record).
+[[nodiscard]] std::optional<MST_USER> parse_user_line(std::string_view line);
+[[nodiscard]] std::string format_user_line(const MST_USER& user);
+
+// Looks a user up by ID, ignoring the case of the letters a-z. On success
+// `id` becomes the ID as stored; otherwise it holds its upper-cased form.
+[[nodiscard]] std::optional<MST_USER> ReadMST_USER(Request& req, std::string& id);
+
+// The n-th record (from 0) in file order.
+[[nodiscard]] std::optional<MST_USER> ReadMST_USERcount(Request& req, std::size_t n);
+
+// Replaces every line whose ID equals `user.USER_ID` exactly. False when no
+// line matched (lines without any comma are dropped all the same).
+bool ReWriteMST_USER(Request& req, const MST_USER& user);
+
+// Removes every line whose ID equals `id` exactly.
+void DeleteMST_USER(Request& req, std::string_view id);
+
+// Appends the record; callers check for an existing ID first.
+bool InsertMST_USER(Request& req, const MST_USER& user);
+
+}  // namespace plazet

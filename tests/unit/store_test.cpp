@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "store/atomic_file.h"
+#include "store/be_codec.h"
+#include "store/data_lock.h"
+#include "store/line_reader.h"
+#include "store/record_file.h"
+#include "temp_dir.h"
+
+namespace plazet {
+namespace {
+
+using testing::TempDir;
+
+struct Sample {
+  std::int32_t number = 0;
+  std::string name;
+};
+
+// 4-byte number, 6-byte name field, 2 bytes padding.
+struct SampleCodec {
+  using Record = Sample;
+  static constexpr std::size_t kSize = 12;
+  static Sample decode(const unsigned char* p) { return {load_i32(p), load_text(p + 4, 6)}; }
+  static void encode(const Sample& s, unsigned char* p) {
+    store_i32(p, s.number);
+    store_text(p + 4, 6, s.name);
+    p[10] = p[11] = 0;
+  }
+};
+
+TEST(BeCodecTest, IntegersAreBigEndianWhateverTheHost) {
+  unsigned char bytes[4];
+  store_i32(bytes, 0x01020304);
+  EXPECT_EQ(bytes[0], 0x01);
+  EXPECT_EQ(bytes[3], 0x04);
+  store_i32(bytes, -2);
+  EXPECT_EQ(load_be32(bytes), 0xFFFFFFFEu);
+  EXPECT_EQ(load_i32(bytes), -2);
+}
+
+TEST(BeCodecTest, TextsAreCutToWidthMinusOneAndZeroPadded) {
+  unsigned char field[6];
+  std::memset(field, 0xAA, sizeof field);
+  store_text(field, 6, "abcdefgh");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 6), std::string("abcde\0", 6));
+  store_text(field, 6, "ab");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 6), std::string("ab\0\0\0\0", 6));
+  // A field without any NUL (damaged file) reads to its end, never past it.
+  unsigned char full[4] = {'w', 'x', 'y', 'z'};
+  EXPECT_EQ(load_text(full, 4), "wxyz");
+  EXPECT_EQ(fit_field("abcdef", 4), "abc");
+}
+
+TEST(RecordFileTest, MissingFileReadsEmptyAndIsCreated) {
+  TempDir dir;
+  RecordFile<SampleCodec> file(dir.file("r.dat"));
+  EXPECT_TRUE(file.read_all().empty());
+  EXPECT_FALSE(file.read_nth(0));
+  ASSERT_TRUE(dir.exists("r.dat"));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.file("r.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(st.st_size, 0);
+}
+
+TEST(RecordFileTest, AppendOverwriteAndReadBack) {
+  TempDir dir;
+  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
+  RecordFile<SampleCodec> file(dir.file("r.dat"));
+  ASSERT_TRUE(file.append(lock.write_token(), {1, "one"}));
+  ASSERT_TRUE(file.append(lock.write_token(), {2, "two"}));
+  ASSERT_TRUE(file.append(lock.write_token(), {3, "three"}));
+  ASSERT_TRUE(file.overwrite(lock.write_token(), 1, {22, "TWO"}));
+  EXPECT_EQ(dir.read("r.dat"), std::string("\0\0\0\x01one\0\0\0\0\0"
+                                           "\0\0\0\x16TWO\0\0\0\0\0"
+                                           "\0\0\0\x03three\0\0\0",
+                                           36));
+  std::vector<Sample> all = file.read_all();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[1].number, 22);
+  EXPECT_EQ(all[2].name, "three");
+  EXPECT_EQ(file.read_nth(2)->number, 3);
+  EXPECT_FALSE(file.read_nth(3));
+}
+
+TEST(RecordFileTest, TrailingPartialRecordIsIgnoredAndOverwrittenByAppend) {
+  TempDir dir;
+  dir.write("r.dat", std::string("\0\0\0\x07seven\0\0\0\x09\x09", 14));
+  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
+  RecordFile<SampleCodec> file(dir.file("r.dat"));
+  ASSERT_EQ(file.read_all().size(), 1u);
+  EXPECT_FALSE(file.read_nth(1));
+  ASSERT_TRUE(file.append(lock.write_token(), {8, "eight"}));
+  EXPECT_EQ(dir.read("r.dat").size(), 24u);
+  EXPECT_EQ(file.read_all().at(1).name, "eight");
+}
+
+TEST(RecordFileTest, UpdateOrAppendAndRewriteKeeping) {
+  TempDir dir;
+  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
+  RecordFile<SampleCodec> file(dir.file("r.dat"));
+  auto named = [](std::string n) { return [n](const Sample& s) { return s.name == n; }; };
+  EXPECT_FALSE(file.update_or_append(lock.write_token(), named("a"), {1, "a"}));
+  EXPECT_FALSE(file.update_or_append(lock.write_token(), named("b"), {2, "b"}));
+  EXPECT_TRUE(file.update_or_append(lock.write_token(), named("a"), {3, "a"}));
+  std::vector<Sample> all = file.read_all();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].number, 3);
+
+  ASSERT_TRUE(file.rewrite_keeping(lock.write_token(), dir.file("r.dat.tmp"),
+                                   [](const Sample& s) { return s.name != "a"; }));
+  all = file.read_all();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].name, "b");
+  EXPECT_FALSE(dir.exists("r.dat.tmp"));
+}
+
+TEST(DataLockTest, WritesUnderASharedLockThrow) {
+  TempDir dir;
+  DataLock shared = DataLock::acquire(dir.prefix(), LockMode::kShared);
+  EXPECT_TRUE(shared.held());
+  EXPECT_THROW((void)shared.write_token(), LockViolation);
+  DataLock second_reader = DataLock::acquire(dir.prefix(), LockMode::kShared);
+  EXPECT_TRUE(second_reader.held());
+}
+
+TEST(AtomicReplaceTest, CommitReplacesAndUncommittedLeavesTheOriginal) {
+  TempDir dir;
+  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
+  dir.write("t.mst", "old\n");
+  {
+    AtomicReplace out(lock.write_token(), dir.file("t.mst"), dir.file("t.mst.tmp"));
+    out.write("new\n");
+    EXPECT_TRUE(dir.exists("t.mst.tmp"));
+    EXPECT_EQ(dir.read("t.mst"), "old\n");  // readers still see the old file
+  }
+  EXPECT_EQ(dir.read("t.mst"), "old\n");
+  EXPECT_FALSE(dir.exists("t.mst.tmp"));
+
+  ASSERT_TRUE(replace_file(lock.write_token(), dir.file("t.mst"), dir.file("t.mst.tmp"), "new\n"));
+  EXPECT_EQ(dir.read("t.mst"), "new\n");
+  EXPECT_FALSE(dir.exists("t.mst.tmp"));
+}
+
+TEST(AtomicReplaceTest, CreateExclusiveNeverOverwrites) {
+  TempDir dir;
+  EXPECT_TRUE(create_file_exclusive(dir.file("s.ini"), "first", 0644));
+  EXPECT_FALSE(create_file_exclusive(dir.file("s.ini"), "second", 0644));
+  EXPECT_EQ(dir.read("s.ini"), "first");
+}
+
+TEST(LineReaderTest, LongLinesContinueAsTheNextPiece) {
+  LineReader lines("abcdefgh\nxy\n\nlast", 4);
+  std::vector<std::string_view> pieces;
+  while (auto piece = lines.next()) pieces.push_back(*piece);
+  std::vector<std::string_view> expected = {"abcd", "efgh", "\n", "xy\n", "\n", "last"};
+  EXPECT_EQ(pieces, expected);
+}
+
+TEST(LineReaderTest, SplitTokensLikeStrtok) {
+  auto tokens = split_tokens(",,ROWS,,12,99,\n", ",\n");
+  std::vector<std::string_view> expected = {"ROWS", "12", "99"};
+  EXPECT_EQ(tokens, expected);
+  EXPECT_EQ(split_tokens("a,b,c", ",", 2).size(), 2u);
+  EXPECT_TRUE(split_tokens(",,\n", ",\n").empty());
+}
+
+TEST(LineReaderTest, AtolReadsTheLeadingNumber) {
+  EXPECT_EQ(atol_prefix("  -12abc"), -12);
+  EXPECT_EQ(atol_prefix("+7"), 7);
+  EXPECT_EQ(atol_prefix("abc"), 0);
+  EXPECT_EQ(atol_prefix(""), 0);
+  EXPECT_EQ(atol_prefix("99999999999999999999"), 2147483647);
+  EXPECT_EQ(atol_prefix("-99999999999999999999"), -2147483648L);
+}
+
+}  // namespace
+}  // namespace plazet
