@@ -132,10 +132,11 @@ void authenticate_and_dispatch(Request& req) {
       j_login(req);
       return;
     }
+    // The log-in itself is answered in the default language, with the
+    // frame set, even when the new key could not be stored.
     req.SKEY = std::to_string(*key);
     req.JOB = "TOP";
-  }
-  if (!G_SkeyChk(req, req.SKEY)) {
+  } else if (!G_SkeyChk(req, req.SKEY)) {
     j_IDerr(req);
     return;
   }

@@ -1,6 +1,7 @@
 // Per-request cache of parsed data files, keyed by path. A page reads each
 // file at most once; a write through the store drops the entry so the next
-// read sees the new contents.
+// read sees the new contents. Values computed from a file are keyed
+// "<path>#<what>" and are dropped with it.
 #pragma once
 
 #include <any>
@@ -18,7 +19,13 @@ class StoreCache {
     if (it == entries_.end()) it = entries_.emplace(key, std::any(T(load()))).first;
     return std::any_cast<T&>(it->second);
   }
-  void invalidate(const std::string& key) { entries_.erase(key); }
+  // Drops `key` and every entry derived from it ("<key>#...").
+  void invalidate(const std::string& key) {
+    std::erase_if(entries_, [&](const auto& entry) {
+      const std::string& k = entry.first;
+      return k.compare(0, key.size(), key) == 0 && (k.size() == key.size() || k[key.size()] == '#');
+    });
+  }
 
  private:
   std::unordered_map<std::string, std::any> entries_;

@@ -13,6 +13,12 @@ UniqueFd b_open(const std::string& path) {
   return fd;
 }
 
+UniqueFd open_text_master(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (!fd) fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  return fd;
+}
+
 std::optional<std::string> read_all(int fd) {
   std::string data;
   struct stat st {};

@@ -15,6 +15,10 @@ namespace plazet {
 // empty and is left behind empty, which is not counted as a write.
 [[nodiscard]] UniqueFd b_open(const std::string& path);
 
+// The same for the comma-separated text masters, which are created with the
+// process's default permissions (0666 less the umask).
+[[nodiscard]] UniqueFd open_text_master(const std::string& path);
+
 // Reads from the current position to the end of the descriptor.
 [[nodiscard]] std::optional<std::string> read_all(int fd);
 

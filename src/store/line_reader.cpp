@@ -16,6 +16,13 @@ std::optional<std::string_view> LineReader::next() {
   return piece;
 }
 
+LinedText::LinedText(std::string text, std::size_t max_bytes) : text_(std::move(text)) {
+  LineReader reader(text_, max_bytes);
+  while (std::optional<std::string_view> line = reader.next()) {
+    spans_.emplace_back(static_cast<std::size_t>(line->data() - text_.data()), line->size());
+  }
+}
+
 std::vector<std::string_view> split_tokens(std::string_view line, std::string_view separators,
                                            std::size_t max_tokens) {
   std::vector<std::string_view> tokens;

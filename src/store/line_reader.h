@@ -25,6 +25,24 @@ class LineReader {
   std::size_t max_;
 };
 
+// A file's text with the pieces a LineReader cuts it into. Keeps offsets,
+// not views, so it can be moved into a cache safely.
+class LinedText {
+ public:
+  LinedText() = default;
+  LinedText(std::string text, std::size_t max_bytes);
+
+  [[nodiscard]] const std::string& text() const { return text_; }
+  [[nodiscard]] std::size_t size() const { return spans_.size(); }
+  [[nodiscard]] std::string_view operator[](std::size_t i) const {
+    return std::string_view(text_).substr(spans_[i].first, spans_[i].second);
+  }
+
+ private:
+  std::string text_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset, length
+};
+
 // Splits like strtok: every byte of `separators` separates, a run of them
 // counts as one, and there are no empty tokens. At most `max_tokens` tokens.
 [[nodiscard]] std::vector<std::string_view> split_tokens(std::string_view line,

@@ -11,6 +11,7 @@
 #include "store/line_reader.h"
 #include "text/date.h"
 #include "text/escape.h"
+#include "text/sjis.h"
 #include "users/session_file.h"
 #include "users/system_log.h"
 #include "users/user_file.h"
@@ -37,8 +38,10 @@ std::uint32_t random_u32() {
 // directory; any other name falls back to the default table, so no other
 // file can be read through the user record.
 bool plain_language_file(const std::string& name) {
-  return name.size() > 4 && name.find_first_of("/\\") == std::string::npos &&
-         name.compare(name.size() - 4, 4, ".lng") == 0 && file_exists(name);
+  for (std::size_t i = 0; i < name.size(); i += sjis_char_len(name, i)) {
+    if (name[i] == '/' || name[i] == '\\') return false;
+  }
+  return name.size() > 4 && name.compare(name.size() - 4, 4, ".lng") == 0 && file_exists(name);
 }
 
 }  // namespace

@@ -20,8 +20,7 @@ constexpr std::size_t kLineBytes = 999;
 // The file as read once per request: its pieces as the reader cuts them and
 // the records among them.
 struct UserLines {
-  std::string text;
-  std::vector<std::string_view> lines;
+  LinedText lines;
   std::vector<MST_USER> records;
 };
 
@@ -29,12 +28,13 @@ const UserLines& load(Request& req) {
   const std::string path = req.data_path(kFile);
   return req.cache.get<UserLines>(path, [&] {
     UserLines file;
-    UniqueFd fd = b_open(path);  // a missing file is created empty
-    if (fd) file.text = read_all(fd.get()).value_or(std::string());
-    LineReader reader(file.text, kLineBytes);
-    while (std::optional<std::string_view> line = reader.next()) {
-      file.lines.push_back(*line);
-      if (std::optional<MST_USER> user = parse_user_line(*line)) file.records.push_back(*user);
+    UniqueFd fd = open_text_master(path);  // a missing file is created empty
+    file.lines =
+        LinedText(fd ? read_all(fd.get()).value_or(std::string()) : std::string(), kLineBytes);
+    for (std::size_t i = 0; i < file.lines.size(); ++i) {
+      if (std::optional<MST_USER> user = parse_user_line(file.lines[i])) {
+        file.records.push_back(std::move(*user));
+      }
     }
     return file;
   });
@@ -47,7 +47,8 @@ bool rewrite(Request& req, Replace replace) {
   const std::string path = req.data_path(kFile);
   const UserLines& file = load(req);
   AtomicReplace out(req.write_token(), path, path + ".tmp", 0666);
-  for (std::string_view line : file.lines) {
+  for (std::size_t i = 0; i < file.lines.size(); ++i) {
+    std::string_view line = file.lines[i];
     std::size_t comma = line.find(',');
     if (comma == std::string_view::npos) continue;
     std::optional<std::string> text = replace(line, line.substr(0, comma));
@@ -147,7 +148,8 @@ bool InsertMST_USER(Request& req, const MST_USER& user) {
   UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
   if (!fd) return false;
   // A last line without its line feed must not swallow the new record.
-  std::string text = !file.text.empty() && file.text.back() != '\n' ? "\n" : "";
+  const std::string& old = file.lines.text();
+  std::string text = !old.empty() && old.back() != '\n' ? "\n" : "";
   text += format_user_line(user);
   bool ok = write_all(fd.get(), text);
   req.cache.invalidate(path);
