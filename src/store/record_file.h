@@ -43,12 +43,13 @@ class RecordFile {
     UniqueFd fd = b_open(path_);
     if (!fd) return records;
     std::optional<std::string> data = read_all_bytes(fd.get());
-    if (!data) return records;
-    std::size_t count = data->size() / kSize;
-    records.reserve(count);
-    auto* bytes = reinterpret_cast<const unsigned char*>(data->data());
-    for (std::size_t i = 0; i < count; ++i) records.push_back(Codec::decode(bytes + i * kSize));
-    return records;
+    return data ? decode_all(*data) : records;
+  }
+
+  // The same, without creating a missing file (readers of optional files).
+  [[nodiscard]] std::vector<Record> read_all_if_exists() const {
+    std::optional<std::string> data = read_file(path_);
+    return data ? decode_all(*data) : std::vector<Record>();
   }
 
   // The n-th record (from 0); nullopt past the last whole record.
@@ -118,6 +119,15 @@ class RecordFile {
   }
 
  private:
+  static std::vector<Record> decode_all(const std::string& data) {
+    std::vector<Record> records;
+    std::size_t count = data.size() / kSize;
+    records.reserve(count);
+    auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    for (std::size_t i = 0; i < count; ++i) records.push_back(Codec::decode(bytes + i * kSize));
+    return records;
+  }
+
   static std::optional<std::string> read_all_bytes(int fd) { return plazet::read_all(fd); }
 
   static bool pread_exact(int fd, unsigned char* buf, off_t offset) {
