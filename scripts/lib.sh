@@ -103,6 +103,9 @@ layout_site() {
     "$ctl" adduser --site "$site" --admin --name Administrator \
       --password "$PLAZET_DEMO_PASSWORD" "$PLAZET_DEMO_ADMIN" >/dev/null
   fi
+  if [ ! -s "$site/data/b_title.mst" ]; then
+    "$ctl" seed --site "$site" >/dev/null
+  fi
 
   cat >"$site/htdocs/index.html" <<'EOF'
 <!DOCTYPE html>

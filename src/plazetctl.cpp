@@ -1,18 +1,35 @@
-// plazetctl: command-line setup of a site.
+// plazetctl: command-line setup of a site, through the same functions the
+// administration pages use.
 //   plazetctl init SITE_DIR [--program PATH] [--share DIR] [--web-prefix URL]
 //   plazetctl adduser --site SITE_DIR [--admin] [--shared] [--name NAME]
-//                     [--password PW] [--level N] ID
+//                     [--password PW] [--level N] [--group N] ID
 //     (without --password the password is the first line of standard input)
+//   plazetctl mkfolder --site SITE_DIR --kind dir|board|chat
+//                      [--after DISPNO | --in DISPNO] NAME
+//   plazetctl mkgroup --site SITE_DIR [--member ID]... NUMBER NAME
+//   plazetctl grant --site SITE_DIR --folder N (--user ID | --group N) --right R
+//   plazetctl levels --site SITE_DIR --folder N --read L --write L
+//   plazetctl seed --site SITE_DIR   (a small demo tree of directories,
+//                                     boards and a chat room)
+//   plazetctl seed --site SITE_DIR --boards N --messages M [--writer ID]
+//                                    (N generated boards of M messages each)
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "admin/demo_seed.h"
+#include "admin/folder_admin.h"
+#include "admin/group_files.h"
 #include "admin/site_setup.h"
+#include "folders/acl_files.h"
+#include "folders/folder_settings.h"
+#include "folders/folder_tree.h"
 #include "store/line_reader.h"
 
 namespace {
@@ -20,7 +37,12 @@ namespace {
 constexpr const char* kUsage =
     "usage: plazetctl init SITE_DIR [--program PATH] [--share DIR] [--web-prefix URL]\n"
     "       plazetctl adduser --site SITE_DIR [--admin] [--shared] [--name NAME]\n"
-    "                         [--password PW] [--level N] ID\n";
+    "                         [--password PW] [--level N] [--group N] ID\n"
+    "       plazetctl mkfolder --site SITE_DIR --kind dir|board|chat [--after N | --in N] NAME\n"
+    "       plazetctl mkgroup --site SITE_DIR [--member ID]... NUMBER NAME\n"
+    "       plazetctl grant --site SITE_DIR --folder N (--user ID | --group N) --right R\n"
+    "       plazetctl levels --site SITE_DIR --folder N --read L --write L\n"
+    "       plazetctl seed --site SITE_DIR [--boards N --messages M [--writer ID]]\n";
 
 std::string absolute(const std::string& path) {
   char buf[PATH_MAX];
@@ -92,6 +114,8 @@ int cmd_adduser(const std::vector<std::string>& args) {
       have_password = true;
     } else if (a == "--level" && has_value) {
       user.USER_LEVEL = plazet::atol_prefix(args[++i]);
+    } else if (a == "--group" && has_value) {
+      user.P_GROUP = plazet::atol_prefix(args[++i]);
     } else if (user.USER_ID.empty() && a[0] != '-') {
       user.USER_ID = a;
     } else {
@@ -113,6 +137,132 @@ int cmd_adduser(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Options of the folder and group commands: "--name value" pairs and
+// flags, then the positional words.
+struct Options {
+  std::map<std::string, std::vector<std::string>> values;
+  std::vector<std::string> words;
+
+  [[nodiscard]] std::string get(const std::string& key) const {
+    auto it = values.find(key);
+    return it == values.end() || it->second.empty() ? std::string() : it->second.back();
+  }
+  [[nodiscard]] bool has(const std::string& key) const { return values.count(key) != 0; }
+};
+
+Options parse_options(const std::vector<std::string>& args) {
+  Options o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) == 0 && i + 1 < args.size()) {
+      o.values[args[i]].push_back(args[i + 1]);
+      ++i;
+    } else {
+      o.words.push_back(args[i]);
+    }
+  }
+  return o;
+}
+
+int kind_number(const std::string& kind) {
+  if (kind == "dir") return plazet::B_TITLE::kDir;
+  if (kind == "board") return plazet::B_TITLE::kBoard;
+  if (kind == "chat") return plazet::B_TITLE::kChat;
+  return 0;
+}
+
+int cmd_mkfolder(const std::vector<std::string>& args) {
+  Options o = parse_options(args);
+  int kind = kind_number(o.get("--kind"));
+  if (!o.has("--site") || o.words.size() != 1 || kind == 0) return fail(kUsage);
+  if (o.words[0].find(',') != std::string::npos) return fail("the name holds a comma");
+  int dispno =
+      static_cast<int>(plazet::atol_prefix(o.has("--in") ? o.get("--in") : o.get("--after")));
+  auto placement = o.has("--in") ? plazet::Placement::kInside : plazet::Placement::kAfter;
+  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  long number = 0;
+  int result = plazet::create_folder(req, dispno, placement, kind, o.words[0], &number);
+  if (result == plazet::kFolderNameEmpty) return fail("the name is empty");
+  if (result == plazet::kFolderNotInDir) return fail("folders go only inside a Dir");
+  std::cout << number << "\n";
+  return 0;
+}
+
+int cmd_mkgroup(const std::vector<std::string>& args) {
+  Options o = parse_options(args);
+  if (!o.has("--site") || o.words.size() != 2) return fail(kUsage);
+  plazet::MST_GROUP group{plazet::atol_prefix(o.words[0]), o.words[1]};
+  if (group.T02_GROUP_ID < 1) return fail("group numbers start at 1");
+  if (group.T02_GROUP_NAME.empty() || group.T02_GROUP_NAME.find(',') != std::string::npos) {
+    return fail("the group name is empty or holds a comma");
+  }
+  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  if (!plazet::ReWriteMST_GROUP(req, group)) return fail("cannot write group.mst");
+  if (o.has("--member")) {
+    for (const std::string& id : o.values["--member"]) {
+      plazet::WriteGROUP_USER(req, {group.T02_GROUP_ID, id});
+    }
+    plazet::SortGROUP_USER(req);
+  }
+  return 0;
+}
+
+int cmd_grant(const std::vector<std::string>& args) {
+  Options o = parse_options(args);
+  long folder = plazet::atol_prefix(o.get("--folder"));
+  long right = plazet::atol_prefix(o.get("--right"));
+  if (!o.has("--site") || folder < 1 || right < 1 || right > 3 ||
+      o.has("--user") == o.has("--group")) {
+    return fail(kUsage);
+  }
+  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  if (o.has("--user")) {
+    (void)plazet::WriteB_U_ACL(req, {static_cast<std::int32_t>(folder), o.get("--user"),
+                                     static_cast<std::int32_t>(right)});
+  } else {
+    if (right > 2) return fail("a group gives at most right 2");
+    (void)plazet::WriteB_G_ACL(req,
+                               {static_cast<std::int32_t>(folder),
+                                static_cast<std::int32_t>(plazet::atol_prefix(o.get("--group"))),
+                                static_cast<std::int32_t>(right)});
+  }
+  return 0;
+}
+
+int cmd_levels(const std::vector<std::string>& args) {
+  Options o = parse_options(args);
+  long folder = plazet::atol_prefix(o.get("--folder"));
+  if (!o.has("--site") || folder < 1 || !o.has("--read") || !o.has("--write")) return fail(kUsage);
+  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  plazet::B_TITLE2 settings = plazet::ReadB_TITLE2(req, folder).value_or(plazet::B_TITLE2{});
+  settings.FOLDER_NO = static_cast<std::int32_t>(folder);
+  settings.READ_LEVEL = static_cast<std::int32_t>(plazet::atol_prefix(o.get("--read")));
+  settings.WRITE_LEVEL = static_cast<std::int32_t>(plazet::atol_prefix(o.get("--write")));
+  if (settings.READ_CHK < 1) settings.READ_CHK = 1;
+  if (settings.REWRITE_FLG < 1) settings.REWRITE_FLG = 1;
+  return plazet::ReWriteB_TITLE2(req, settings) ? 0 : fail("cannot write b_title2.mst");
+}
+
+int cmd_seed(const std::vector<std::string>& args) {
+  Options o = parse_options(args);
+  if (!o.has("--site")) return fail(kUsage);
+  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  std::string error;
+  if (o.has("--boards")) {
+    plazet::BulkSeed seed;
+    seed.boards = static_cast<int>(plazet::atol_prefix(o.get("--boards")));
+    seed.messages = static_cast<int>(plazet::atol_prefix(o.get("--messages")));
+    if (o.has("--writer")) seed.writer = o.get("--writer");
+    if (seed.boards < 1 || seed.messages < 0) return fail(kUsage);
+    error = plazet::seed_bulk(req, seed);
+  } else {
+    if (!plazet::folder_tree(req).empty()) return fail("the site has folders already");
+    error = plazet::seed_demo_tree(req);
+  }
+  if (!error.empty()) return fail(error);
+  std::cout << plazet::folder_tree(req).size() << " folders\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,6 +273,11 @@ int main(int argc, char** argv) {
   try {
     if (command == "init") return cmd_init(args);
     if (command == "adduser") return cmd_adduser(args);
+    if (command == "mkfolder") return cmd_mkfolder(args);
+    if (command == "mkgroup") return cmd_mkgroup(args);
+    if (command == "grant") return cmd_grant(args);
+    if (command == "levels") return cmd_levels(args);
+    if (command == "seed") return cmd_seed(args);
   } catch (const std::exception& e) {
     return fail(e.what());
   }

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "boards/bordwrite_page.h"
+#include "folders/menu_page.h"
 #include "frame/frame_pages.h"
 #include "store/be_codec.h"
 #include "text/sjis.h"
@@ -23,7 +24,7 @@ bool mydata_enabled(const Request& req) {
 constexpr JobRow kJobs[] = {
     {"TOP", R, j_TOP},
     {"LOGOFF", W, LOGOFF},
-    {"FRM21", R},
+    {"FRM21", R, j_FRM21},
     {"MYDATA", R, nullptr, nullptr, {}, nullptr, false, mydata_enabled},
     {"SETNOREAD", R},
     {"SETNOREAD_WR", W},

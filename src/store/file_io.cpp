@@ -22,8 +22,21 @@ UniqueFd open_text_master(const std::string& path) {
 std::optional<std::string> read_all(int fd) {
   std::string data;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    data.reserve(static_cast<std::size_t>(st.st_size));
+  // A regular file is read in its known size; nothing writes to a data file
+  // while a request holds the lock, so no final empty read is needed.
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    auto size = static_cast<std::size_t>(st.st_size);
+    data.resize(size);
+    std::size_t got = 0;
+    while (got < size) {
+      ssize_t n = ::read(fd, data.data() + got, size - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return std::nullopt;
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    data.resize(got);
+    if (got < size || size > 0) return data;
   }
   char chunk[65536];
   for (;;) {

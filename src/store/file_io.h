@@ -19,7 +19,7 @@ namespace plazet {
 // process's default permissions (0666 less the umask).
 [[nodiscard]] UniqueFd open_text_master(const std::string& path);
 
-// Reads from the current position to the end of the descriptor.
+// Reads a freshly opened descriptor (positioned at its start) to the end.
 [[nodiscard]] std::optional<std::string> read_all(int fd);
 
 // Reads a whole file; nullopt when it cannot be opened for reading.

@@ -52,6 +52,15 @@ class RecordFile {
     return data ? decode_all(*data) : std::vector<Record>();
   }
 
+  // The same, telling apart a missing file (no records) from one that is
+  // there but cannot be read (nullopt).
+  [[nodiscard]] std::optional<std::vector<Record>> read_all_checked() const {
+    std::optional<std::string> data = read_file(path_);
+    if (data) return decode_all(*data);
+    if (!file_exists(path_)) return std::vector<Record>();
+    return std::nullopt;
+  }
+
   // The n-th record (from 0); nullopt past the last whole record.
   [[nodiscard]] std::optional<Record> read_nth(std::size_t n) const {
     UniqueFd fd = b_open(path_);

@@ -1,0 +1,66 @@
+// Read marks and unread-notice opt-outs of a board, in <DATA_FILE_PATH><n>/:
+//
+// r<m>.dat: who has read message m, 32-byte records in the order of first
+// reading, at most one per user. A message is unread for a user exactly
+// when its file has no record of his ID; a missing file reads as empty.
+//   OFFSET SIZE FIELD
+//        0    4 SEL_NO    message number, 32-bit big-endian
+//        4   24 USER_ID   NUL-padded
+//       28    4 reserved  0
+//
+// unread.dat: one user ID a line; the users listed have taken the board out
+// of their unread notices (no count, no notice).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/request.h"
+
+namespace plazet {
+
+struct READ_POINT {
+  static constexpr std::size_t kIdWidth = 24;
+  std::int32_t SEL_NO = 0;
+  std::string USER_ID;
+};
+
+struct ReadPointCodec {
+  using Record = READ_POINT;
+  static constexpr std::size_t kSize = 32;
+  static READ_POINT decode(const unsigned char* p);
+  static void encode(const READ_POINT& r, unsigned char* p);
+};
+
+// Every mark on a message, in file order.
+[[nodiscard]] std::vector<READ_POINT> readers_of(Request& req, long board, long sel_no);
+// The logged-in user's mark on a message.
+[[nodiscard]] std::optional<READ_POINT> ReadREAD_POINT(Request& req, long board, long sel_no);
+// The k-th (from 0) mark on a message, whoever's.
+[[nodiscard]] std::optional<READ_POINT> ReadREAD_POINT2(Request& req, long board, long sel_no,
+                                                        std::size_t k);
+// Overwrites the mark of the same user or appends; false when the board's
+// directory does not exist.
+bool WriteREAD_POINT(Request& req, long board, const READ_POINT& mark);
+// Empties a message's marks.
+void DeleteREAD_POINT(Request& req, long board, long sel_no);
+
+// Messages of the board the logged-in user has not read; 0 when he has
+// taken the board out of his notices. Each mark file is opened once.
+[[nodiscard]] long CountREAD_POINT(Request& req, long board);
+// The sum of the counts over the readable folders in the subtree of the Dir
+// at display number `p`.
+[[nodiscard]] long get_noread(Request& req, int p);
+
+// The 1-based line of `user_id` in the board's opt-out list.
+[[nodiscard]] std::optional<int> ChkUNREAD(Request& req, long board, std::string_view user_id);
+inline constexpr int kAlreadyListed = -2;
+// Adds `user_id` to the opt-out list: 0, or kAlreadyListed.
+int WriteUNREAD(Request& req, long board, std::string_view user_id);
+// Removes every line equal to `user_id`; false when there was none.
+bool DeleteUNREAD(Request& req, long board, std::string_view user_id);
+
+}  // namespace plazet

@@ -1,0 +1,170 @@
+#include "folders/menu_page.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "boards/read_marks.h"
+#include "folders/access.h"
+#include "folders/folder_settings.h"
+#include "folders/folder_tree.h"
+#include "frame/frame_pages.h"
+#include "store/file_io.h"
+#include "store/line_reader.h"
+#include "text/escape.h"
+#include "text/sanitize.h"
+
+namespace plazet {
+namespace {
+
+std::vector<int> open_dirs(const Request& req) {
+  std::vector<int> open;
+  for (std::size_t i = 0;; ++i) {
+    std::string value = req.form.cgi_getvalue("DISP_NO", i);
+    if (value.empty()) break;
+    open.push_back(static_cast<int>(atol_prefix(value)));
+  }
+  return open;
+}
+
+bool contains(const std::vector<int>& list, int value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// The DISP_NO list of a Dir's link: exactly one path of the tree is open at
+// a time. A closed Dir opens with its ancestors kept open; an open one
+// closes and its ancestors stay open.
+std::string dir_link_query(Request& req, int p, int depth, const std::vector<int>& open) {
+  std::string query;
+  if (depth == 0) {
+    if (!contains(open, p)) query = "&DISP_NO=" + std::to_string(p);
+    return query;
+  }
+  for (int q = p;;) {
+    if (q != p || !contains(open, p)) query += "&DISP_NO=" + std::to_string(q);
+    std::optional<int> parent = get_upper_folder(req, q);
+    if (!parent || *parent == q) break;
+    q = *parent;
+  }
+  return query;
+}
+
+std::string icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settings) {
+  if (settings && !settings->DIRPIC.empty()) {
+    return std::to_string(folder.FOLDER_NO) + "/" + settings->DIRPIC;
+  }
+  switch (folder.MODE) {
+    case B_TITLE::kDir:
+      return "folderclose.gif";
+    case B_TITLE::kBoard:
+      return "folderbook.gif";
+    default:
+      return "folderchat.gif";
+  }
+}
+
+void print_button(Request& req, const char* job, const char* caption, bool named) {
+  req.out.printf("<FORM ACTION=\"%s\" METHOD=GET TARGET=\"FRM22\">\n",
+                 html_attr(req.JOB_EXE).c_str());
+  req.out.printf("<INPUT TYPE=\"hidden\" name=\"SKEY\" value=\"%s\">\n",
+                 html_attr(req.SKEY).c_str());
+  req.out.printf("<INPUT TYPE=\"hidden\" name=\"JOB\" value=\"%s\">\n", job);
+  if (named) {
+    req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", caption);
+  } else {
+    req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">\n", caption);
+  }
+  req.out.printf("</FORM>\n");
+}
+
+void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<int>& open,
+                  bool counts) {
+  const std::string program = html_attr(req.JOB_EXE);
+  const std::string key = url_query(req.SKEY);
+  const std::string pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
+  const std::string alt = html_attr(folder.NAME);
+  const std::string name = sanitize_html(folder.NAME);
+  req.out.printf("<TR><TD NOWRAP>");
+  for (int i = 0; i < folder.DEPTH; ++i) req.out.printf("&nbsp;&nbsp;");
+  const std::string icon = html_attr(icon_of(folder, ReadB_TITLE2(req, folder.FOLDER_NO)));
+
+  long count = 0;
+  switch (folder.MODE) {
+    case B_TITLE::kDir:
+      if (counts) count = get_noread(req, p);
+      req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=FRM21%s\">", program.c_str(), key.c_str(),
+                     dir_link_query(req, p, folder.DEPTH, open).c_str());
+      break;
+    case B_TITLE::kBoard:
+      if (counts) count = CountREAD_POINT(req, folder.FOLDER_NO);
+      req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=ROOM&FOLDER_NO=%ld&FAST_FLG=1\" TARGET=\"FRM22\">",
+                     program.c_str(), key.c_str(), folder.FOLDER_NO);
+      break;
+    case B_TITLE::kChat:
+      req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=CHAT&FOLDER_NO=%ld&FAST_FLG=1\" TARGET=\"FRM22\">",
+                     program.c_str(), key.c_str(), folder.FOLDER_NO);
+      break;
+    default:
+      req.out.printf("</TD></TR>\n");
+      return;
+  }
+  req.out.printf("<IMG SRC=\"%s%s\" ", pictures.c_str(), icon.c_str());
+  req.out.printf("ALT=\"%s\" BORDER=0>", alt.c_str());
+  if (count > 0) req.out.printf("(%ld)", count);
+  req.out.printf("%s</A><BR>\n", name.c_str());
+  req.out.printf("</TD></TR>\n");
+}
+
+}  // namespace
+
+void j_FRM21(Request& req) {
+  if (!req.user) return;
+  const MST_USER& user = *req.user;
+  const bool personal = user.MODE == 1;
+  const bool counts = personal && user.NO_READ_MODE == 0;
+
+  header_printf(req);
+  print_body(req);
+  // The site block is the installation's own HTML, copied as it stands.
+  if (std::optional<std::string> block = read_file(req.sys.CG_FILE_PATH + "link.html")) {
+    req.out.write(*block);
+  }
+
+  req.out.printf("<TABLE>\n");
+  const std::vector<int> open = open_dirs(req);
+  const std::vector<B_TITLE>& tree = folder_tree(req);
+  for (std::size_t i = 0; i < tree.size(); ++i) {
+    const int p = static_cast<int>(i + 1);
+    const B_TITLE& folder = tree[i];
+    if (folder.DEPTH > 0) {
+      std::optional<int> parent = get_upper_folder(req, p);
+      if (!parent || !contains(open, *parent)) continue;
+    }
+    if (chk_ACL(req, folder.FOLDER_NO) <= kRightNone) continue;
+    print_folder(req, p, folder, open, counts);
+  }
+  req.out.printf("</TABLE>\n");
+
+  if (personal) print_button(req, "NRDETAILS", req.text(102), true);
+  print_button(req, "BATCH_UPLOAD", req.text(365), false);
+  print_button(req, "SEARCH", req.text(103), true);
+  if (user.is_admin()) print_button(req, "ADMIN", req.text(104), true);
+  if (personal && req.sys.MYDATA == 0) print_button(req, "MYDATA", req.text(105), true);
+  if (personal) print_button(req, "SETNOREAD", req.text(373), true);
+  print_button(req, "IDSINSEI", req.text(106), true);
+  print_button(req, "IDSINSEIlist", req.text(107), true);
+  if (personal) {
+    req.out.printf(
+        "<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST TARGET=\"_parent\">\n",
+        html_attr(req.JOB_EXE).c_str());
+    req.out.printf("<INPUT TYPE=\"hidden\" name=\"SKEY\" value=\"%s\">\n",
+                   html_attr(req.SKEY).c_str());
+    req.out.printf("<INPUT TYPE=\"hidden\" name=\"JOB\" value=\"%s\">\n", "LOGOFF");
+    req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",
+                   req.text(13), req.text(14));
+    req.out.printf("</FORM>\n");
+  }
+  req.out.printf("</BODY>\n");
+  req.out.printf("</HTML>\n");
+}
+
+}  // namespace plazet
