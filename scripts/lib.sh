@@ -78,6 +78,8 @@ cgi_program() {
 # Demo administrator that layout_site creates in an empty site.
 PLAZET_DEMO_ADMIN="${PLAZET_DEMO_ADMIN:-admin}"
 PLAZET_DEMO_PASSWORD="${PLAZET_DEMO_PASSWORD:-plazet}"
+# A second, ordinary user with the same password.
+PLAZET_DEMO_USER="${PLAZET_DEMO_USER:-taro}"
 
 # layout_site SITE CGI [--fresh]: lay out a site under SITE (absolute path)
 # with plazetctl (built next to CGI) serving the program CGI:
@@ -102,6 +104,8 @@ layout_site() {
   if [ ! -s "$site/data/user.mst" ]; then
     "$ctl" adduser --site "$site" --admin --name Administrator \
       --password "$PLAZET_DEMO_PASSWORD" "$PLAZET_DEMO_ADMIN" >/dev/null
+    "$ctl" adduser --site "$site" --name "Taro Yamada" \
+      --password "$PLAZET_DEMO_PASSWORD" "$PLAZET_DEMO_USER" >/dev/null
   fi
   if [ ! -s "$site/data/b_title.mst" ]; then
     "$ctl" seed --site "$site" >/dev/null

@@ -70,8 +70,16 @@ std::string seed_demo_tree(Request& req) {
       {0, Placement::kAfter, B_TITLE::kChat, "Lobby"},
   };
   for (const Step& step : kSteps) {
-    if (create_folder(req, step.dispno, step.placement, step.mode, step.name) != kFolderCreated) {
+    long number = 0;
+    if (create_folder(req, step.dispno, step.placement, step.mode, step.name, &number) !=
+        kFolderCreated) {
       return std::string("cannot create ") + step.name;
+    }
+    // Demo boards take three attachments a message.
+    if (step.mode == B_TITLE::kBoard) {
+      B_TITLE2 settings = ReadB_TITLE2(req, number).value_or(B_TITLE2{});
+      settings.ADD_MAX = 3;
+      if (!ReWriteB_TITLE2(req, settings)) return std::string("cannot configure ") + step.name;
     }
   }
   return "";

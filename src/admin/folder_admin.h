@@ -25,7 +25,8 @@ inline constexpr int kFolderNotInDir = 2;
 
 // Lays out a small demo tree in an empty site:
 //   Office (Dir) > News (Board), Projects (Dir) > Plans (Board);
-//   General (Board); Lobby (Chat). Returns an error text or "".
+//   General (Board); Lobby (Chat). Boards take three attachments a
+// message. Returns an error text or "".
 [[nodiscard]] std::string seed_demo_tree(Request& req);
 
 }  // namespace plazet

@@ -1,7 +1,24 @@
 #include "boards/bordwrite_page.h"
 
+#include <algorithm>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "boards/board_frame.h"
+#include "boards/message_store.h"
+#include "boards/read_marks.h"
+#include "boards/uploads.h"
+#include "folders/access.h"
+#include "folders/folder_settings.h"
+#include "folders/folder_tree.h"
 #include "frame/frame_pages.h"
+#include "store/line_reader.h"
+#include "text/date.h"
 #include "text/escape.h"
+#include "text/html_text.h"
+#include "text/sanitize.h"
+#include "users/system_log.h"
 
 namespace plazet {
 
@@ -18,6 +35,406 @@ void j_BORDWRITEFIN(Request& req) {
   req.out.printf("<P>\n");
   req.out.printf("</BODY>\n");
   req.out.printf("</HTML>\n");
+}
+
+}  // namespace plazet
+
+namespace plazet {
+namespace {
+
+constexpr const char* kLabelColor = "#E0FFFF";
+constexpr const char* kValueColor = "#FFFFFF";
+
+long form_number(const Request& req, std::string_view name) {
+  return atol_prefix(req.form.cgi_getvalue(name));
+}
+
+// A value of a choice list; anything the form cannot send becomes `fallback`.
+std::int32_t form_choice(const Request& req, std::string_view name,
+                         std::initializer_list<std::int32_t> allowed, std::int32_t fallback) {
+  const long value = form_number(req, name);
+  for (std::int32_t a : allowed) {
+    if (a == value) return a;
+  }
+  return fallback;
+}
+
+// Messages live only on boards: a Dir or chat room has no listing that
+// would ever show them.
+bool is_board(Request& req, long folder_no) {
+  std::optional<B_TITLE> title = ReadB_TITLE(req, folder_no, TitleKey::kFolderNo);
+  return title && title->MODE == B_TITLE::kBoard;
+}
+
+void label_cell(Request& req, int text) {
+  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kLabelColor,
+                 req.text(text));
+}
+
+void open_value_cell(Request& req) {
+  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kValueColor);
+}
+
+void print_hidden(Request& req, const char* name, const std::string& value) {
+  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name,
+                 html_attr(value).c_str());
+}
+
+void print_hidden(Request& req, const char* name, long value) {
+  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
+}
+
+enum class FormKind { kNew, kReply, kEdit };
+
+// Only the author may edit a message, from a personal account, and only on
+// a board that allows editing: the same rule that offers the edit button.
+bool may_edit(const MST_USER& user, const B_TITLE2& settings, const INDEX_DATA& message) {
+  return settings.REWRITE_FLG == 2 && user.MODE == 1 && message.WRITER == user.USER_ID;
+}
+
+// What the form starts with: the message replied to or edited (cleared for a
+// new message), and the text area's contents.
+struct Prefill {
+  INDEX_DATA record;
+  std::string body;
+};
+
+Prefill prefill_of(Request& req, FormKind kind, long folder_no, long sel_no,
+                   const B_TITLE2& settings) {
+  Prefill p;
+  if (kind == FormKind::kNew) {
+    p.body = settings.DEFO;
+    return p;
+  }
+  std::optional<INDEX_DATA> record = ReadINDEX_DATA(req, folder_no, sel_no, IndexKey::kSelNo);
+  if (!record) return p;  // gone in the meantime: an empty form
+  p.record = *record;
+  if (kind == FormKind::kEdit) {
+    p.body = ReadContentsDATA(req, folder_no, sel_no);
+  } else if (record->DEL_FLG == 1) {
+    p.record.WRITE_TITLE.clear();  // a deleted message offers nothing to quote
+  } else {
+    p.body = Add_Res(ReadContentsDATA(req, folder_no, sel_no));
+  }
+  return p;
+}
+
+void print_priority_select(Request& req) {
+  req.out.printf("<SELECT NAME=\"WRITE_PRIORITY\" >\n");
+  req.out.printf("<OPTION VALUE=\"0\"> \n");
+  req.out.printf("<OPTION VALUE=\"2\">%s\n", req.text(269));
+  req.out.printf("<OPTION VALUE=\"1\">%s\n", req.text(268));
+  req.out.printf("</SELECT>\n");
+}
+
+void print_attachment_slots(Request& req, FormKind kind, long folder_no, long sel_no, int add_max) {
+  for (long k = 1; k <= add_max; ++k) {
+    if (kind == FormKind::kEdit) {
+      if (std::optional<ADD_FILE> kept = ReadADD_FILE(req, folder_no, sel_no, k)) {
+        req.out.printf(" No.%ld %s\n", k, sanitize_html(kept->FILE_NAME).c_str());
+        req.out.printf("<INPUT TYPE=\"checkbox\" NAME=\"ADD_FILE%ld\" VALUE=\"ON\" checked >%s<BR>",
+                       k, req.text(331));
+      }
+    }
+    req.out.printf(" No.%ld <INPUT TYPE=\"FILE\" NAME=\"FILE%ld\"><BR>\n", k, k);
+  }
+}
+
+void print_read_chk_select(Request& req, int board_default) {
+  const int first = board_default == 0 ? 1 : board_default;
+  req.out.printf("<SELECT NAME=\"READ_CHK\">\n");
+  if (first == 1) {
+    req.out.printf("<OPTION VALUE=\"1\">%s\n", req.text(275));
+    req.out.printf("<OPTION VALUE=\"2\">%s\n", req.text(276));
+  } else if (first == 2) {
+    req.out.printf("<OPTION VALUE=\"2\">%s\n", req.text(276));
+    req.out.printf("<OPTION VALUE=\"1\">%s\n", req.text(275));
+  }
+  req.out.printf("</SELECT>\n");
+}
+
+void print_html_mode_select(Request& req, int mode) {
+  static constexpr int kOrders[3][3] = {{0, 1, 2}, {1, 0, 2}, {2, 0, 1}};
+  // A stored mode the form cannot produce is offered as the default one.
+  const int(&order)[3] = kOrders[mode == 1 || mode == 2 ? mode : 0];
+  req.out.printf("<SELECT NAME=\"HTML_MODE\">\n");
+  for (int value : order) {
+    req.out.printf("<OPTION VALUE=\"%d\">%s\n", value, req.text(358 + value));
+  }
+  req.out.printf("</SELECT>\n");
+}
+
+}  // namespace
+
+// Fields: SKEY, FOLDER_NO, SEL_NO (0 or missing: a new thread; else the
+// message replied to or, for JOB EDITMSG, edited), USER_DISP_DEF.
+void j_BORDWRITE(Request& req) {
+  const long folder_no = form_number(req, "FOLDER_NO");
+  const long sel_no = form_number(req, "SEL_NO");
+  const long disp_def = form_number(req, "USER_DISP_DEF");
+  const FormKind kind = req.JOB == "EDITMSG" ? FormKind::kEdit
+                        : sel_no >= 1        ? FormKind::kReply
+                                             : FormKind::kNew;
+  const int right = chk_ACL(req, folder_no);
+  const long write_mode = req.user ? req.user->WRITE_MODE : 0;
+
+  header_printf(req);
+  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
+  req.out.printf("<!--\n");
+  req.out.printf("function title_chk(){\n");
+  req.out.printf("if ( document.INPUT.WRITE_TITLE.value==\"\" ) {\n");
+  req.out.printf("window.alert( \"%s\" );\n", req.text(295));
+  req.out.printf("return false }\n");
+  req.out.printf("}\n");
+  if (write_mode == 2) req.out.printf("window.focus();\n");
+  req.out.printf("// -->\n");
+  req.out.printf("</SCRIPT>\n");
+
+  std::optional<B_TITLE> board = ReadB_TITLE(req, folder_no, TitleKey::kFolderNo);
+  if (!req.user || right <= kRightRead || !board || board->MODE != B_TITLE::kBoard) {
+    print_refusal(req);
+    return;
+  }
+  const MST_USER& user = *req.user;
+  const B_TITLE2 settings = ReadB_TITLE2(req, folder_no).value_or(B_TITLE2{});
+  if (kind == FormKind::kEdit) {
+    std::optional<INDEX_DATA> message = ReadINDEX_DATA(req, folder_no, sel_no, IndexKey::kSelNo);
+    if (message && !may_edit(user, settings, *message)) {
+      print_refusal(req);
+      return;
+    }
+  }
+  print_folder_body(req, folder_no, settings);
+
+  const int heading = kind == FormKind::kNew ? 270 : kind == FormKind::kReply ? 271 : 330;
+  req.out.printf("<FONT SIZE=\"5\"><B>%s %s</B></FONT>\n", sanitize_html(board->NAME).c_str(),
+                 req.text(heading));
+  req.out.printf("<HR>\n");
+
+  req.out.printf(
+      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST "
+      "TARGET=\"FRM22\" >\n",
+      html_attr(req.JOB_EXE).c_str());
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", std::string("BORDWRITEWR"));
+  print_hidden(req, "FJOB", std::string(kind == FormKind::kEdit ? "EDITMSG" : "BORDWRITE"));
+  print_hidden(req, "FOLDER_NO", folder_no);
+  print_hidden(req, "SEL_NO", sel_no);
+  print_hidden(req, "USER_DISP_DEF", disp_def);
+
+  const int width = text_columns(req);
+  const Prefill prefill = prefill_of(req, kind, folder_no, sel_no, settings);
+
+  req.out.printf("<TABLE BORDER>\n");
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 266);
+  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s [%s]</TD>\n", kValueColor,
+                 sanitize_html(user.USER_NAME).c_str(), sanitize_html(user.USER_ID).c_str());
+  req.out.printf("</TR>\n");
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 267);
+  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kValueColor,
+                 set_date().c_str());
+  req.out.printf("</TR>\n");
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 265);
+  open_value_cell(req);
+  // The reply mark stands beside the field; it is not part of the title.
+  if (kind == FormKind::kReply) req.out.printf("Re:^%d ", prefill.record.RES_LEVEL + 1);
+  req.out.printf(
+      "<INPUT TYPE=\"text\" NAME=\"WRITE_TITLE\" SIZE=\"%d\" MAXLENGTH=\"80\" VALUE=\"%s\"></TD>\n",
+      width, html_attr(prefill.record.WRITE_TITLE).c_str());
+  req.out.printf("</TR>\n");
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 264);
+  open_value_cell(req);
+  print_priority_select(req);
+  req.out.printf("</TD>\n");
+  req.out.printf("</TR>\n");
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 272);
+  open_value_cell(req);
+  req.out.printf("<TEXTAREA NAME=\"WRITE_DATA\" COLS=\"%d\" ROWS=\"%d\">%s</TEXTAREA>", width,
+                 req.sys.ROWS, html_textarea(prefill.body).c_str());
+  req.out.printf("</TD>\n");
+  req.out.printf("</TR>\n");
+
+  if (settings.ADD_MAX > 0) {
+    req.out.printf("<TR>\n");
+    label_cell(req, 273);
+    open_value_cell(req);
+    print_attachment_slots(req, kind, folder_no, sel_no, settings.ADD_MAX);
+    req.out.printf("</TD>\n");
+    req.out.printf("</TR>\n");
+  }
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 274);
+  open_value_cell(req);
+  print_read_chk_select(req, settings.READ_CHK);
+  req.out.printf("</TD>\n");
+  req.out.printf("</TR>\n");
+
+  req.out.printf("<TR>\n");
+  label_cell(req, 357);
+  open_value_cell(req);
+  print_html_mode_select(req, prefill.record.HTML_MODE);
+  req.out.printf("</TD>\n");
+  req.out.printf("</TR>\n");
+
+  req.out.printf("</TABLE>\n");
+  req.out.printf("<P>\n");
+  req.out.printf(
+      "<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\" onClick=\"return title_chk()\"> \n",
+      req.text(277));
+  if (write_mode == 1) {
+    req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n",
+                   req.text(4));
+  }
+  req.out.printf("</FORM>\n");
+  req.out.printf("</BODY>\n");
+  req.out.printf("</HTML>\n");
+}
+
+namespace {
+
+// What happens to one attachment slot of the posting.
+struct SlotPlan {
+  long slot = 0;
+  bool keep = false;                 // the stored attachment stays
+  std::optional<UploadName> upload;  // a new file to store (when not kept)
+  bool drop_record = false;          // an edit cleared the slot
+  std::string own_temp;              // the parser's file for this slot, if any
+};
+
+std::vector<SlotPlan> plan_slots(Request& req, bool edit, long folder_no, long sel_no,
+                                 int add_max) {
+  std::vector<SlotPlan> plans;
+  for (long k = 1; k <= add_max; ++k) {
+    SlotPlan plan;
+    plan.slot = k;
+    const std::string number = std::to_string(k);
+    const FormField* file = req.form.field("FILE" + number);
+    if (file) plan.own_temp = file->upload_temp;
+    if (file && !file->value.empty()) {
+      plan.upload = cut_filename(req.form, file->value);
+      // Only the file uploaded in this very field belongs to this slot.
+      if (plan.upload && plan.upload->temp_name != plan.own_temp) plan.upload.reset();
+    }
+    const bool stored = edit && ReadADD_FILE(req, folder_no, sel_no, k).has_value();
+    plan.keep = stored && !req.form.cgi_getvalue("ADD_FILE" + number).empty();
+    if (plan.keep) plan.upload.reset();
+    plan.drop_record = stored && !plan.keep && !plan.upload;
+    plans.push_back(std::move(plan));
+  }
+  return plans;
+}
+
+void store_attachments(Request& req, long folder_no, long sel_no,
+                       const std::vector<SlotPlan>& plans) {
+  for (const SlotPlan& plan : plans) {
+    if (plan.upload && store_upload(req, folder_no, sel_no, plan.slot, *plan.upload)) {
+      (void)WriteADD_FILE(req, folder_no,
+                          ADD_FILE{static_cast<std::int32_t>(sel_no),
+                                   static_cast<std::int32_t>(plan.slot), plan.upload->file_name});
+    } else if (plan.drop_record) {
+      // The file itself stays on disk; only the record goes.
+      (void)DeleteADD_FILE2(req, folder_no, sel_no, plan.slot);
+    }
+    // An upload that was not moved (kept slot, refused name) goes at once.
+    discard_upload(req, plan.own_temp);
+  }
+}
+
+}  // namespace
+
+// Fields: FJOB (EDITMSG: an edit; else a new message or reply), SKEY,
+// FOLDER_NO, SEL_NO, WRITE_TITLE, WRITE_PRIORITY, READ_CHK, HTML_MODE,
+// WRITE_DATA, and for each attachment slot k FILE<k> (an upload) and
+// ADD_FILE<k> (the keep box of a stored attachment).
+int j_BORDWRITEWR(Request& req) {
+  const long folder_no = form_number(req, "FOLDER_NO");
+  if (!req.user || chk_ACL(req, folder_no) < kRightWrite || !is_board(req, folder_no)) {
+    return kPostNotAllowed;
+  }
+  const MST_USER& user = *req.user;
+  const std::string title = req.form.cgi_getvalue("WRITE_TITLE");
+  if (title.empty()) return kPostTitleEmpty;
+
+  const B_TITLE2 settings = ReadB_TITLE2(req, folder_no).value_or(B_TITLE2{});
+  const bool edit = req.form.cgi_getvalue("FJOB") == "EDITMSG";
+  const long sel_no = std::max(0L, form_number(req, "SEL_NO"));
+  std::optional<INDEX_DATA> old;
+  if (edit) old = ReadINDEX_DATA(req, folder_no, sel_no, IndexKey::kSelNo);
+  if (old && !may_edit(user, settings, *old)) return kPostNotAllowed;
+
+  const std::vector<SlotPlan> plans = plan_slots(req, edit, folder_no, sel_no, settings.ADD_MAX);
+  INDEX_DATA record;
+  record.FOLDER_NO = static_cast<std::int32_t>(folder_no);
+  record.SEL_NO = static_cast<std::int32_t>(sel_no);
+  record.HTML_MODE = form_choice(req, "HTML_MODE", {0, 1, 2}, 0);
+  if (old) {
+    record.THREAD_NO = old->THREAD_NO;
+    record.RES_LEVEL = old->RES_LEVEL;
+  }
+  record.WRITE_PRIORITY = form_choice(req, "WRITE_PRIORITY", {0, 1, 2}, 0);
+  record.WRITE_DATE = set_date();
+  record.WRITER = user.USER_ID;
+  record.WRITE_TITLE = fit_text_field(title, INDEX_DATA::kTitleWidth);
+  for (const SlotPlan& plan : plans) {
+    if (plan.keep || plan.upload) ++record.ADD_COUNT;
+  }
+  record.DEL_FLG = 0;
+  record.READ_CHK = form_choice(req, "READ_CHK", {1, 2}, 1);
+
+  // The limit is on the body as received: a CR LF pair counts two bytes.
+  const std::string body = req.form.cgi_getvalue("WRITE_DATA");
+  if (static_cast<long>(body.size()) > req.sys.MAX_CONTENTS) return kPostTooLong;
+  if (edit && !old) return kPostNotStored;  // nothing left to edit
+
+  // A message is its index record and its body: when either cannot be
+  // written, the other is taken back, so no half message remains.
+  const std::string stored_body = CrLf_to_Cr(body);
+  long number = sel_no;
+  if (!edit) {
+    std::optional<INDEX_DATA> stored = WriteINDEX_DATA(req, record);
+    if (!stored) return kPostNotStored;
+    number = stored->SEL_NO;
+    if (!WriteContentsDATA(req, folder_no, number, stored_body)) {
+      (void)DeleteINDEX_DATA(req, folder_no, number);
+      DeleteREAD_POINT(req, folder_no, number);
+      return kPostNotStored;
+    }
+  } else {
+    if (!ReWriteINDEX_DATA(req, record)) return kPostNotStored;
+    if (!WriteContentsDATA(req, folder_no, number, stored_body)) {
+      (void)ReWriteINDEX_DATA(req, *old);
+      return kPostNotStored;
+    }
+    // The edit is news to everybody but the editor.
+    DeleteREAD_POINT(req, folder_no, number);
+    READ_POINT mark;
+    mark.SEL_NO = static_cast<std::int32_t>(number);
+    mark.USER_ID = user.USER_ID;
+    (void)WriteREAD_POINT(req, folder_no, mark);
+  }
+
+  store_attachments(req, folder_no, number, plans);
+
+  if (logging_on(req)) {
+    SYSTEM_LOG entry;
+    entry.USER_ID = user.USER_ID;
+    entry.LOG_TIME = record.WRITE_DATE;
+    entry.LOG_KIND = SYSTEM_LOG::kWrite;
+    entry.FOLDER_NO = folder_no;
+    (void)WriteSYSTEM_LOG(req, entry);
+  }
+  return kPostStored;
 }
 
 }  // namespace plazet

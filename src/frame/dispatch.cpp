@@ -3,6 +3,8 @@
 #include <ctime>
 
 #include "boards/bordwrite_page.h"
+#include "boards/details_page.h"
+#include "boards/room_page.h"
 #include "folders/menu_page.h"
 #include "frame/frame_pages.h"
 #include "store/be_codec.h"
@@ -18,6 +20,12 @@ constexpr LockMode W = LockMode::kExclusive;
 bool mydata_enabled(const Request& req) {
   return req.sys.MYDATA == 0;
 }
+
+constexpr Outcome kBordWriteWr[] = {
+    {kPostStored, j_ROOM, 0, 0},          {kPostNotAllowed, nullptr, 278, 3},
+    {kPostTitleEmpty, nullptr, 278, 295}, {kPostTooLong, nullptr, 278, 377},
+    {kPostNotStored, nullptr, 278, 380},
+};
 
 // Handlers are filled in as their pages are built; a row without one prints
 // nothing, like an unknown job.
@@ -59,13 +67,13 @@ constexpr JobRow kJobs[] = {
     {"AccessLogDOWNLOAD", R},
     {"AccessLogLastLogin", R},
     {"AccessLogDeleteUser", W},
-    {"ROOM", R},
-    {"BORDWRITE", R},
-    {"EDITMSG", R},
-    {"BORDWRITEWR", W},
-    {"DETAILS", W},  // showing a message writes the reader's read mark
-    {"DELMSG", W},
-    {"BORDALLFLG", W},
+    {"ROOM", R, j_ROOM},
+    {"BORDWRITE", R, j_BORDWRITE},
+    {"EDITMSG", R, j_BORDWRITE},
+    {"BORDWRITEWR", W, nullptr, j_BORDWRITEWR, kBordWriteWr},
+    {"DETAILS", W, j_DETAILS},  // showing a message writes the reader's read mark
+    {"DELMSG", W, nullptr, j_DELMSG, {}, j_ROOM},
+    {"BORDALLFLG", W, nullptr, j_BORDALLFLG, {}, j_ROOM},
     {"IDSINSEI", R},
     {"IDSINSEIWR", W},
     {"IDSINSEIlist", R},

@@ -1,0 +1,23 @@
+// Page pieces the board, message, posting and chat pages share.
+#pragma once
+
+#include "folders/folder_settings.h"
+#include "frame/request.h"
+
+namespace plazet {
+
+// The refusal body: text 3 and a button (text 4) back in the history.
+//   "\t\t<BODY BACKGROUND=...>", text 3, "<FORM>", back button, "</FORM>",
+//   "</BODY>", "</HTML>"
+void print_refusal(Request& req);
+
+// The BODY line of a folder's page: the folder's own background picture
+// (BACKPIC) when it has one, else the installation's (BACK_GIF) when set,
+// else no BODY tag at all.
+void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings);
+
+// Width of title fields and text areas: IECOLS for browsers whose agent
+// string contains "MSIE", NSCOLS for all others.
+[[nodiscard]] int text_columns(const Request& req);
+
+}  // namespace plazet

@@ -1,0 +1,30 @@
+// The message page, message deletion and marking a whole board read.
+#pragma once
+
+#include "frame/request.h"
+
+namespace plazet {
+
+// One message with its header, body, attachments, readers and thread,
+// previous/next navigation and, for writers, the post, reply, edit and
+// delete buttons. Showing a message marks it read for the viewer.
+// Fields: SKEY, FOLDER_NO, SEL_NO, USER_DISP_DEF (0 or missing: the user's).
+void j_DETAILS(Request& req);
+
+// The same message view without page frame, heading, read mark, navigation
+// or buttons, for pages that list many messages (search, unread notices).
+// With `checkbox` 1 a selection box "FOLSEL" comes first. Checks no right:
+// callers show it only for boards the user may read.
+// Fields: SKEY, CHK_ALL (1: the selection box is checked).
+void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox);
+
+// Deletes a message (kept as deleted while replies follow it); the board
+// listing follows whatever the result.
+// Fields: SKEY, FOLDER_NO, SEL_NO, USER_DISP_DEF.
+int j_DELMSG(Request& req);
+
+// Marks every message of a board read for the user; the listing follows.
+// Fields: SKEY, FOLDER_NO.
+int j_BORDALLFLG(Request& req);
+
+}  // namespace plazet

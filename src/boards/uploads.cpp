@@ -1,0 +1,87 @@
+#include "boards/uploads.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "store/atomic_file.h"
+#include "store/dirs.h"
+#include "store/file_io.h"
+#include "text/sjis.h"
+
+namespace plazet {
+
+std::string fit_text_field(std::string_view text, std::size_t width) {
+  text = text.substr(0, text.find('\0'));
+  const std::size_t room = width == 0 ? 0 : width - 1;
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t next = i + sjis_char_len(text, i);
+    if (next > room) break;
+    end = i = next;
+  }
+  return std::string(text.substr(0, end));
+}
+
+std::optional<UploadName> cut_filename(const FormInput& form, std::string_view value) {
+  const std::size_t comma = value.rfind(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  UploadName upload;
+  upload.temp_name = std::string(value.substr(comma + 1));
+  if (!form.is_own_upload(upload.temp_name)) return std::nullopt;
+
+  // The browser may send its whole path; a trail byte can look like "\\".
+  const std::string_view path = value.substr(0, comma);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); i += sjis_char_len(path, i)) {
+    if (sjis_char_len(path, i) == 1 && (path[i] == '\\' || path[i] == '/')) start = i + 1;
+  }
+  upload.file_name = fit_text_field(path.substr(start), kUploadNameWidth);
+  // These would name the slot directory or its parent, not a file in it.
+  if (upload.file_name.empty() || upload.file_name == "." || upload.file_name == "..") {
+    return std::nullopt;
+  }
+  return upload;
+}
+
+bool filemove(const WriteToken& token, const std::string& source, const std::string& destination) {
+  if (::rename(source.c_str(), destination.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  // The upload directory lies on another file system: copy, then drop the
+  // upload. The copy replaces the destination in one step.
+  std::optional<std::string> data;
+  {
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!in) return false;
+    data = read_all(in.get());
+  }
+  if (!data || !replace_file(token, destination, destination + ".tmp", *data, 0600)) return false;
+  (void)::unlink(source.c_str());
+  return true;
+}
+
+std::string attachment_dir(const Request& req, long board, long sel_no, long slot) {
+  return req.sys.ADD_FILE_PATH + std::to_string(board) + "/x" + std::to_string(sel_no) + "/" +
+         std::to_string(slot) + "/";
+}
+
+bool store_upload(Request& req, long board, long sel_no, long slot, const UploadName& upload) {
+  const WriteToken& token = req.write_token();
+  const std::string board_part = req.sys.ADD_FILE_PATH + std::to_string(board);
+  const std::string message_part = board_part + "/x" + std::to_string(sel_no);
+  if (!ensure_directory(board_part) || !ensure_directory(message_part) ||
+      !ensure_directory(attachment_dir(req, board, sel_no, slot))) {
+    return false;
+  }
+  return filemove(token, editpath(upload.temp_name, req.upload_dir),
+                  attachment_dir(req, board, sel_no, slot) + upload.file_name);
+}
+
+void discard_upload(Request& req, std::string_view temp_name) {
+  if (!req.form.is_own_upload(temp_name)) return;
+  (void)::unlink(editpath(temp_name, req.upload_dir).c_str());
+}
+
+}  // namespace plazet
