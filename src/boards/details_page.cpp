@@ -50,11 +50,10 @@ bool personal_account(const Request& req) {
 }
 
 // The first record with that number, copied: later writes drop the cached index.
-std::optional<INDEX_DATA> find_message(const std::vector<INDEX_DATA>& records, long sel_no) {
-  for (const INDEX_DATA& r : records) {
-    if (r.SEL_NO == sel_no) return r;
-  }
-  return std::nullopt;
+std::optional<INDEX_DATA> find_message(const BoardIndex& index, long sel_no) {
+  std::optional<std::size_t> at = index.position_of(static_cast<std::int32_t>(sel_no));
+  if (!at) return std::nullopt;
+  return index.record(*at);
 }
 
 // A date as the DATETIME setting wants it: 2 shows the day alone.
@@ -196,8 +195,10 @@ void print_thread(Request& req, long board, const INDEX_DATA& shown, long mode) 
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kHeadColor,
                  req.text(300));
   req.out.printf("</TR>\n");
-  for (const INDEX_DATA& r : index_records(req, board)) {
-    if (r.THREAD_NO != shown.THREAD_NO) continue;
+  const BoardIndex& index = board_index(req, board);
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (index[i].THREAD_NO != shown.THREAD_NO) continue;
+    const INDEX_DATA r = index.record(i);
     req.out.printf("<TR>\n");
     if (r.SEL_NO == shown.SEL_NO) {
       req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">NowDisp</TD>\n", kShownColor);
@@ -239,10 +240,10 @@ struct Neighbours {
   long page = 0;
 };
 
-Neighbours find_neighbours(const std::vector<INDEX_DATA>& records, long sel_no, long mode) {
+Neighbours find_neighbours(const BoardIndex& records, long sel_no, long mode) {
   std::vector<std::int32_t> order;
   order.reserve(records.size());
-  for (const INDEX_DATA& r : records) {
+  for (const IndexEntry& r : records) {
     if (mode == 2 || mode == 3) {
       if (r.SEL_NO >= 1) order.push_back(r.SEL_NO);
     } else {
@@ -435,7 +436,7 @@ void j_DETAILS(Request& req) {
   req.out.printf("</TABLE>\n");
   req.out.printf("<HR>\n");
 
-  const std::vector<INDEX_DATA>& records = index_records(req, board);
+  const BoardIndex& records = board_index(req, board);
   const Neighbours neighbours = find_neighbours(records, sel_no, mode);
   std::optional<MessageView> view;
   std::vector<READ_POINT> readers;
@@ -475,7 +476,7 @@ void j_DETAILS(Request& req) {
 
 void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
   const B_TITLE2 settings = ReadB_TITLE2(req, board).value_or(B_TITLE2{});
-  std::optional<INDEX_DATA> message = find_message(index_records(req, board), sel_no);
+  std::optional<INDEX_DATA> message = find_message(board_index(req, board), sel_no);
   if (!message) return;
   const MessageView view = gather_view(req, board, *message, settings);
   const INDEX_DATA& m = view.message;
@@ -531,7 +532,7 @@ int j_DELMSG(Request& req) {
   const long board = field_number(req, "FOLDER_NO");
   const long sel_no = field_number(req, "SEL_NO");
   const int right = chk_ACL(req, board);
-  std::optional<INDEX_DATA> message = find_message(index_records(req, board), sel_no);
+  std::optional<INDEX_DATA> message = find_message(board_index(req, board), sel_no);
   if (!message) return 0;
   if (message->WRITER != req.user->USER_ID && right < kRightManage) return 0;
 
@@ -539,7 +540,7 @@ int j_DELMSG(Request& req) {
   // answered when the next record of its thread is deeper.
   bool answered = false;
   bool seen = false;
-  for (const INDEX_DATA& r : index_records(req, board)) {
+  for (const IndexEntry& r : board_index(req, board)) {
     if (r.THREAD_NO != message->THREAD_NO) continue;
     if (seen) {
       answered = r.RES_LEVEL > message->RES_LEVEL;
@@ -567,7 +568,7 @@ int j_BORDALLFLG(Request& req) {
   if (!req.user) return 0;
   const long board = field_number(req, "FOLDER_NO");
   if (chk_ACL(req, board) <= kRightNone) return 0;
-  for (const INDEX_DATA& r : index_records(req, board)) {
+  for (const IndexEntry& r : board_index(req, board)) {
     if (ReadREAD_POINT(req, board, r.SEL_NO)) continue;
     READ_POINT mark;
     mark.SEL_NO = r.SEL_NO;

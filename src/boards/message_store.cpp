@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "boards/read_marks.h"
@@ -86,49 +87,137 @@ std::string board_dir(const Request& req, long board) {
   return req.data_path(std::to_string(board) + "/");
 }
 
-namespace {
-
-std::vector<INDEX_DATA>& cached_index(Request& req, long board) {
-  auto file = index_file(req, board);
-  return req.cache.get<std::vector<INDEX_DATA>>(file.path(), [&] { return read_existing(file); });
-}
-
-}  // namespace
-
-const std::vector<INDEX_DATA>& index_records(Request& req, long board) {
-  return cached_index(req, board);
-}
-
-std::size_t CountINDEX_DATA(Request& req, long board) {
-  return index_records(req, board).size();
-}
-
-std::optional<INDEX_DATA> ReadINDEX_DATA(Request& req, long board, long key, IndexKey mode) {
-  const std::vector<INDEX_DATA>& records = index_records(req, board);
-  if (mode == IndexKey::kPosition) {
-    if (key < 1 || static_cast<std::size_t>(key) > records.size()) return std::nullopt;
-    return records[static_cast<std::size_t>(key - 1)];
+BoardIndex::BoardIndex(const std::string& path) : state_(std::make_shared<State>()) {
+  state_->fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (state_->fd && ::fstat(state_->fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+    state_->count = static_cast<std::size_t>(st.st_size) / IndexDataCodec::kSize;
   }
-  for (const INDEX_DATA& r : records) {
-    if (r.SEL_NO == key) return r;
+}
+
+const std::vector<IndexEntry>& BoardIndex::entries() const {
+  static const std::vector<IndexEntry> kNone;
+  if (!state_) return kNone;
+  State& s = *state_;
+  if (s.numbers_read) return s.entries;
+  s.numbers_read = true;
+  // One pass in chunks of whole records, keeping only the four numbers.
+  constexpr std::size_t kChunkRecords = 512;
+  std::vector<unsigned char> chunk(kChunkRecords * IndexDataCodec::kSize);
+  s.entries.reserve(s.count);
+  while (s.entries.size() < s.count) {
+    const std::size_t at = s.entries.size();
+    const std::size_t want = std::min(kChunkRecords, s.count - at) * IndexDataCodec::kSize;
+    ssize_t n =
+        ::pread(s.fd.get(), chunk.data(), want, static_cast<off_t>(at * IndexDataCodec::kSize));
+    const std::size_t records = n > 0 ? static_cast<std::size_t>(n) / IndexDataCodec::kSize : 0;
+    if (records == 0) break;
+    for (std::size_t r = 0; r < records; ++r) {
+      const unsigned char* p = chunk.data() + r * IndexDataCodec::kSize;
+      s.entries.push_back({load_i32(p + 4), load_i32(p + 12), load_i32(p + 16), load_i32(p + 152)});
+    }
+  }
+  s.count = s.entries.size();  // a file cut short counts what could be read
+  return s.entries;
+}
+
+INDEX_DATA BoardIndex::record(std::size_t i) const {
+  std::array<unsigned char, IndexDataCodec::kSize> buf{};
+  if (state_ && state_->fd) {
+    (void)::pread(state_->fd.get(), buf.data(), buf.size(),
+                  static_cast<off_t>(i * IndexDataCodec::kSize));
+  }
+  return IndexDataCodec::decode(buf.data());
+}
+
+std::optional<std::size_t> BoardIndex::position_of(std::int32_t sel_no) const {
+  const std::vector<IndexEntry>& all = entries();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (all[i].SEL_NO == sel_no) return i;
   }
   return std::nullopt;
 }
 
-std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Request& req, long board, IndexMax mode) {
-  const std::vector<INDEX_DATA>& records = index_records(req, board);
-  if (records.empty()) return std::nullopt;
-  if (mode == IndexMax::kLastRecord) return records.back();
-  const INDEX_DATA* best = &records.front();
-  for (const INDEX_DATA& r : records) {
-    if (r.SEL_NO >= best->SEL_NO) best = &r;
+std::string BoardIndex::bytes() const {
+  std::string data(size() * IndexDataCodec::kSize, '\0');
+  std::size_t got = 0;
+  while (state_ && state_->fd && got < data.size()) {
+    ssize_t n =
+        ::pread(state_->fd.get(), data.data() + got, data.size() - got, static_cast<off_t>(got));
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
   }
-  return *best;
+  data.resize(got / IndexDataCodec::kSize * IndexDataCodec::kSize);
+  return data;
+}
+
+namespace {
+
+BoardIndex& cached_index(Request& req, long board) {
+  const std::string path = board_dir(req, board) + "index.dat";
+  return req.cache.get<BoardIndex>(path, [&] { return BoardIndex(path); });
+}
+
+// Where a reply to `parent` goes: before the first record after the parent
+// that is not deeper than the parent, or at the end. Also gives the reply
+// its thread and depth; a reply whose parent is gone is a top entry of its own.
+std::size_t reply_position(const BoardIndex& index, std::int32_t parent, INDEX_DATA& reply) {
+  std::optional<std::size_t> at = index.position_of(parent);
+  if (!at) {
+    reply.RES_LEVEL = 0;
+    return index.size();
+  }
+  reply.THREAD_NO = index[*at].THREAD_NO;
+  reply.RES_LEVEL = index[*at].RES_LEVEL + 1;
+  std::size_t i = *at + 1;
+  while (i < index.size() && index[i].RES_LEVEL > index[*at].RES_LEVEL) ++i;
+  return i;
+}
+
+}  // namespace
+
+const BoardIndex& board_index(Request& req, long board) {
+  return cached_index(req, board);
+}
+
+std::vector<INDEX_DATA> index_records(Request& req, long board) {
+  const BoardIndex& index = board_index(req, board);
+  std::vector<INDEX_DATA> records;
+  records.reserve(index.size());
+  for (std::size_t i = 0; i < index.size(); ++i) records.push_back(index.record(i));
+  return records;
+}
+
+std::size_t CountINDEX_DATA(Request& req, long board) {
+  return board_index(req, board).size();
+}
+
+std::optional<INDEX_DATA> ReadINDEX_DATA(Request& req, long board, long key, IndexKey mode) {
+  const BoardIndex& index = board_index(req, board);
+  if (mode == IndexKey::kPosition) {
+    if (key < 1 || static_cast<std::size_t>(key) > index.size()) return std::nullopt;
+    return index.record(static_cast<std::size_t>(key - 1));
+  }
+  std::optional<std::size_t> at = index.position_of(static_cast<std::int32_t>(key));
+  if (!at || index[*at].SEL_NO != key) return std::nullopt;
+  return index.record(*at);
+}
+
+std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Request& req, long board, IndexMax mode) {
+  const BoardIndex& index = board_index(req, board);
+  if (index.empty()) return std::nullopt;
+  if (mode == IndexMax::kLastRecord) return index.record(index.size() - 1);
+  std::size_t best = 0;
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (index[i].SEL_NO >= index[best].SEL_NO) best = i;
+  }
+  return index.record(best);
 }
 
 std::optional<INDEX_DATA> ReadINDEX_DATA_G(Request& req, long board, std::size_t k, long thread) {
-  for (const INDEX_DATA& r : index_records(req, board)) {
-    if (r.THREAD_NO == thread && k-- == 0) return r;
+  const BoardIndex& index = board_index(req, board);
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (index[i].THREAD_NO == thread && k-- == 0) return index.record(i);
   }
   return std::nullopt;
 }
@@ -138,56 +227,31 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Request& req, INDEX_DATA record) {
   const WriteToken& token = req.write_token();
   if (!ensure_directory(board_dir(req, board))) return std::nullopt;
   auto file = index_file(req, board);
-  const std::vector<INDEX_DATA>& records = index_records(req, board);
+  const BoardIndex& index = board_index(req, board);
 
   std::int32_t highest = 0;
-  for (const INDEX_DATA& r : records) highest = std::max(highest, r.SEL_NO);
+  for (const IndexEntry& e : index) highest = std::max(highest, e.SEL_NO);
   if (highest == INT32_MAX) return std::nullopt;  // a damaged index: no number is left
   const std::int32_t number = highest + 1;
   const std::int32_t parent = record.SEL_NO;
   record.DEL_FLG = 0;
   record.RES_LEVEL = 0;
   record.SEL_NO = number;
+  record.THREAD_NO = parent == 0 ? number : parent;
 
   bool ok = false;
   if (parent == 0) {
-    record.THREAD_NO = number;
     ok = file.append(token, record);
-    // The cached index stays true to the file: a new thread is its last record.
-    if (ok) cached_index(req, board).push_back(record);
-    req.cache.invalidate(file.path() + "#unread");
+    req.cache.invalidate(file.path());
   } else {
-    // Walk the index: the new reply goes before the first record after the
-    // parent that is not deeper than the parent.
-    record.THREAD_NO = parent;
-    enum class State { kParentNotSeen, kInSubtree, kWritten } state = State::kParentNotSeen;
-    std::vector<INDEX_DATA> out;
-    out.reserve(records.size() + 1);
-    for (const INDEX_DATA& r : records) {
-      if (state == State::kInSubtree && r.RES_LEVEL <= record.RES_LEVEL) {
-        INDEX_DATA reply = record;
-        reply.RES_LEVEL = record.RES_LEVEL + 1;
-        out.push_back(reply);
-        state = State::kWritten;
-      }
-      if (r.SEL_NO == parent) {
-        record.THREAD_NO = r.THREAD_NO;
-        record.RES_LEVEL = r.RES_LEVEL;
-        state = State::kInSubtree;
-      }
-      out.push_back(r);
-    }
-    if (state == State::kInSubtree) {
-      record.RES_LEVEL += 1;
-      out.push_back(record);
-    } else if (state == State::kParentNotSeen) {
-      record.RES_LEVEL = 0;  // the parent is gone: a top entry of its own
-      out.push_back(record);
-    }
-    for (const INDEX_DATA& r : out) {
-      if (r.SEL_NO == number) record = r;
-    }
-    ok = file.replace_all(token, file.path() + ".tmp", out);
+    const std::size_t at = reply_position(index, parent, record);
+    const std::string bytes = index.bytes();
+    std::string out;
+    out.reserve(bytes.size() + IndexDataCodec::kSize);
+    out.append(bytes.substr(0, at * IndexDataCodec::kSize));
+    out += RecordFile<IndexDataCodec>::encode(record);
+    out.append(bytes.substr(at * IndexDataCodec::kSize));
+    ok = file.replace_bytes(token, file.path() + ".tmp", out);
     req.cache.invalidate(file.path());
   }
   if (!ok) {
@@ -206,10 +270,10 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Request& req, INDEX_DATA record) {
 
 bool ReWriteINDEX_DATA(Request& req, const INDEX_DATA& record) {
   auto file = index_file(req, record.FOLDER_NO);
-  const std::vector<INDEX_DATA>& records = index_records(req, record.FOLDER_NO);
+  const BoardIndex& index = board_index(req, record.FOLDER_NO);
   bool matched = false;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    if (records[i].SEL_NO == record.SEL_NO) {
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (index[i].SEL_NO == record.SEL_NO) {
       matched = file.overwrite(req.write_token(), i, record) || matched;
     }
   }
@@ -219,15 +283,21 @@ bool ReWriteINDEX_DATA(Request& req, const INDEX_DATA& record) {
 
 bool DeleteINDEX_DATA(Request& req, long board, long sel_no) {
   auto file = index_file(req, board);
-  if (!file_exists(file.path())) return false;
-  std::vector<INDEX_DATA> kept;
-  for (const INDEX_DATA& r : index_records(req, board)) {
-    if (r.SEL_NO != sel_no) kept.push_back(r);
+  const WriteToken& token = req.write_token();
+  const BoardIndex& index = board_index(req, board);
+  const std::string bytes = index.bytes();
+  std::string kept;
+  kept.reserve(bytes.size());
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (index[i].SEL_NO != sel_no) {
+      kept.append(std::string_view(bytes).substr(i * IndexDataCodec::kSize, IndexDataCodec::kSize));
+    }
   }
-  bool removed = kept.size() != index_records(req, board).size();
-  bool ok = file.replace_all(req.write_token(), file.path() + ".tmp", kept);
+  // Nothing to remove: the file stays as it is.
+  if (kept.size() == bytes.size()) return false;
+  bool ok = file.replace_bytes(token, file.path() + ".tmp", kept);
   req.cache.invalidate(file.path());
-  return ok && removed;
+  return ok;
 }
 
 bool WriteContentsDATA(Request& req, long board, long sel_no, std::string_view text) {

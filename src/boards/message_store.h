@@ -28,11 +28,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "frame/request.h"
+#include "store/fd.h"
 
 namespace plazet {
 
@@ -82,8 +84,55 @@ enum class IndexMax { kHighestNumber = 1, kLastRecord = 2 };
 // "<DATA_FILE_PATH><board>/"
 [[nodiscard]] std::string board_dir(const Request& req, long board);
 
-// Every record of the board's index, in file order; read once per request.
-[[nodiscard]] const std::vector<INDEX_DATA>& index_records(Request& req, long board);
+// What orders and threads the messages: enough to count, page, step and
+// find a thread without decoding the texts of every record.
+struct IndexEntry {
+  std::int32_t SEL_NO = 0;
+  std::int32_t THREAD_NO = 0;
+  std::int32_t RES_LEVEL = 0;
+  std::int32_t DEL_FLG = 0;
+};
+
+// A board's index as opened once per request. Its size comes from the file's
+// length and a shown record is read on its own, so a page of 20 messages in
+// thread order costs the same on any board; the numbers that order and
+// thread the messages are read in one pass, only when a page needs them.
+class BoardIndex {
+ public:
+  BoardIndex() = default;
+  explicit BoardIndex(const std::string& path);
+
+  [[nodiscard]] std::size_t size() const { return state_ ? state_->count : 0; }
+  [[nodiscard]] bool empty() const { return size() == 0; }
+  // The numbers of every record, in file order (read on first use).
+  [[nodiscard]] const std::vector<IndexEntry>& entries() const;
+  [[nodiscard]] const IndexEntry& operator[](std::size_t i) const { return entries()[i]; }
+  [[nodiscard]] auto begin() const { return entries().begin(); }
+  [[nodiscard]] auto end() const { return entries().end(); }
+
+  // The whole record at 0-based position `i` (i < size()).
+  [[nodiscard]] INDEX_DATA record(std::size_t i) const;
+  // The position of the first record with that number.
+  [[nodiscard]] std::optional<std::size_t> position_of(std::int32_t sel_no) const;
+  // Every whole record's bytes, as in the file.
+  [[nodiscard]] std::string bytes() const;
+
+ private:
+  // Shared, since the request cache copies values; filled in as it is read.
+  struct State {
+    UniqueFd fd;
+    std::size_t count = 0;
+    bool numbers_read = false;
+    std::vector<IndexEntry> entries;
+  };
+  std::shared_ptr<State> state_;
+};
+
+[[nodiscard]] const BoardIndex& board_index(Request& req, long board);
+
+// Every record decoded, in file order (for tools and tests; pages use
+// board_index).
+[[nodiscard]] std::vector<INDEX_DATA> index_records(Request& req, long board);
 
 [[nodiscard]] std::size_t CountINDEX_DATA(Request& req, long board);
 // kSelNo: the first record with that number; kPosition: the record at that

@@ -106,7 +106,7 @@ long CountREAD_POINT(Request& req, long board) {
   // Kept under the index's name, so a new message or a new mark drops it.
   return req.cache.get<long>(board_dir(req, board) + "index.dat#unread#" + id, [&] {
     long unread = 0;
-    for (const INDEX_DATA& message : index_records(req, board)) {
+    for (const IndexEntry& message : board_index(req, board)) {
       // A missing mark file is an unread message; one that cannot be read
       // leaves the board without a count.
       std::optional<std::vector<READ_POINT>> marks =

@@ -421,7 +421,7 @@ void j_ROOM(Request& req) {
     return;
   }
 
-  const std::vector<INDEX_DATA>& records = index_records(req, v.folder);
+  const BoardIndex& records = board_index(req, v.folder);
   v.pages = (static_cast<long>(records.size()) - 1) / kPageSize + 1;
   v.page = atol_prefix(req.form.cgi_getvalue("DISP_PAGE"));
   if (v.page < 1) v.page = v.pages;
@@ -448,7 +448,7 @@ void j_ROOM(Request& req) {
   const auto sel_no_at = [&](std::size_t i) { return records[i].SEL_NO; };
   for (std::size_t i :
        page_positions(records.size(), sel_no_at, static_cast<Order>(v.order), v.page)) {
-    print_row(req, v, records[i], personal);
+    print_row(req, v, records.record(i), personal);
   }
   print_lower_navigation(req, v);
   print_order_buttons(req, v);

@@ -107,7 +107,15 @@ class RecordFile {
     std::string data(records.size() * kSize, '\0');
     auto* out = reinterpret_cast<unsigned char*>(data.data());
     for (std::size_t i = 0; i < records.size(); ++i) Codec::encode(records[i], out + i * kSize);
-    return replace_file(token, path_, temp_path, data, 0600);
+    return replace_bytes(token, temp_path, data);
+  }
+
+  // The same with records already encoded (whole records only), for callers
+  // that keep a file's bytes and move records around without decoding them.
+  [[nodiscard]] bool replace_bytes(const WriteToken& token, const std::string& temp_path,
+                                   std::string_view whole_records) {
+    if (whole_records.size() % kSize != 0) return false;
+    return replace_file(token, path_, temp_path, whole_records, 0600);
   }
 
   // Keeps the records for which `keep` holds; the rest are dropped.
