@@ -106,15 +106,21 @@ long CountREAD_POINT(Request& req, long board) {
   // Kept under the index's name, so a new message or a new mark drops it.
   return req.cache.get<long>(board_dir(req, board) + "index.dat#unread#" + id, [&] {
     long unread = 0;
+    UniqueFd dir(::open(board_dir(req, board).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (const IndexEntry& message : board_index(req, board)) {
       // A missing mark file is an unread message; one that cannot be read
       // leaves the board without a count.
-      std::optional<std::vector<READ_POINT>> marks =
-          mark_file(req, board, message.SEL_NO).read_all_checked();
-      if (!marks) return -1L;
+      std::string name = "r";
+      name += std::to_string(message.SEL_NO);
+      name += ".dat";
+      bool missing = false;
+      std::optional<std::string> data = read_file_at(dir.get(), name.c_str(), missing);
+      if (!data && !missing) return -1L;
       long read = 0;
-      for (const READ_POINT& mark : *marks) {
-        if (mark.USER_ID == id) ++read;
+      if (data) {
+        for (const READ_POINT& mark : RecordFile<ReadPointCodec>::decode_all(*data)) {
+          if (mark.USER_ID == id) ++read;
+        }
       }
       unread += 1 - read;
     }

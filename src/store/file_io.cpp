@@ -69,6 +69,26 @@ bool write_all(int fd, std::string_view data) {
   return true;
 }
 
+std::optional<std::string> read_file_at(int dir_fd, const char* name, bool& missing) {
+  missing = false;
+  UniqueFd fd(::openat(dir_fd, name, O_RDONLY | O_CLOEXEC));
+  if (!fd) {
+    missing = errno == ENOENT;
+    return std::nullopt;
+  }
+  std::string data;
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    data.append(chunk, static_cast<std::size_t>(n));
+    // A short read of a regular file is its end: no further call needed.
+    if (static_cast<std::size_t>(n) < sizeof chunk) break;
+  }
+  return data;
+}
+
 bool file_exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;

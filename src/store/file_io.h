@@ -30,4 +30,10 @@ namespace plazet {
 
 [[nodiscard]] bool file_exists(const std::string& path);
 
+// Reads the file `name` of the open directory `dir_fd`: the contents, or
+// nullopt with `missing` telling a file that is not there from one that
+// cannot be read. For many small files of one directory (read marks), it
+// saves the path lookup and the size query of read_file.
+[[nodiscard]] std::optional<std::string> read_file_at(int dir_fd, const char* name, bool& missing);
+
 }  // namespace plazet

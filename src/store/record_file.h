@@ -52,15 +52,6 @@ class RecordFile {
     return data ? decode_all(*data) : std::vector<Record>();
   }
 
-  // The same, telling apart a missing file (no records) from one that is
-  // there but cannot be read (nullopt).
-  [[nodiscard]] std::optional<std::vector<Record>> read_all_checked() const {
-    std::optional<std::string> data = read_file(path_);
-    if (data) return decode_all(*data);
-    if (!file_exists(path_)) return std::vector<Record>();
-    return std::nullopt;
-  }
-
   // The n-th record (from 0); nullopt past the last whole record.
   [[nodiscard]] std::optional<Record> read_nth(std::size_t n) const {
     UniqueFd fd = b_open(path_);
@@ -135,8 +126,9 @@ class RecordFile {
     return data;
   }
 
- private:
-  static std::vector<Record> decode_all(const std::string& data) {
+ public:
+  // Every whole record of a file's contents.
+  [[nodiscard]] static std::vector<Record> decode_all(std::string_view data) {
     std::vector<Record> records;
     std::size_t count = data.size() / kSize;
     records.reserve(count);
@@ -145,6 +137,7 @@ class RecordFile {
     return records;
   }
 
+ private:
   static std::optional<std::string> read_all_bytes(int fd) { return plazet::read_all(fd); }
 
   static bool pread_exact(int fd, unsigned char* buf, off_t offset) {
