@@ -30,20 +30,12 @@ namespace plazet {
 namespace {
 
 using testing::CgiSite;
+using testing::head;
+using testing::hidden;
+using testing::japanese;
 
 constexpr const char* kAgent = "TestBrowser/1.0";
 const std::string kBoundary = "----PlazetPost42";
-
-STRDEF japanese() {
-  STRDEF lang;
-  lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
-  return lang;
-}
-
-std::string head(const STRDEF& t) {
-  return std::string("Content-type: text/html\n\n<HTML>\n<HEAD>\n") + t.text(1) + "</HEAD>\n<!--" +
-         t.text(2) + "-->\n";
-}
 
 std::string script(const STRDEF& t, bool focus) {
   return std::string(
@@ -61,10 +53,6 @@ std::string error_page(const STRDEF& t, int title, int message) {
          t.text(message) +
          "</B></FONT>\n<FORM ACTION=\"plazet.cgi\" METHOD=POST ><INPUT TYPE=\"button\" "
          "VALUE=\" OK \" onClick=\"history.back()\"></FORM>\n</CENTER>\n</BODY>\n</HTML>\n";
-}
-
-std::string hidden(const std::string& name, const std::string& value) {
-  return "<INPUT TYPE=\"hidden\" name=\"" + name + "\" value=\"" + value + "\">\n";
 }
 
 std::string label(const STRDEF& t, int n) {

@@ -146,4 +146,19 @@ std::string CgiSite::read_file(const std::string& path) const {
   return s.str();
 }
 
+STRDEF japanese() {
+  STRDEF lang;
+  lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
+  return lang;
+}
+
+std::string head(const STRDEF& t) {
+  return std::string("Content-type: text/html\n\n<HTML>\n<HEAD>\n") + t.text(1) + "</HEAD>\n<!--" +
+         t.text(2) + "-->\n";
+}
+
+std::string hidden(const std::string& name, const std::string& value) {
+  return "<INPUT TYPE=\"hidden\" name=\"" + name + "\" value=\"" + value + "\">\n";
+}
+
 }  // namespace plazet::testing

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "frame/strdef.h"
+
 namespace plazet::testing {
 
 class CgiSite {
@@ -43,5 +45,12 @@ class CgiSite {
  private:
   std::string dir_;
 };
+
+// The shipped Japanese language table, as the program loads it.
+[[nodiscard]] STRDEF japanese();
+// The HTTP header and HEAD every page starts with.
+[[nodiscard]] std::string head(const STRDEF& t);
+// A hidden field as the pages print it.
+[[nodiscard]] std::string hidden(const std::string& name, const std::string& value);
 
 }  // namespace plazet::testing

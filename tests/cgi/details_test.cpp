@@ -28,24 +28,12 @@ namespace plazet {
 namespace {
 
 using testing::CgiSite;
+using testing::head;
+using testing::hidden;
+using testing::japanese;
 
 constexpr std::size_t kMarkRecord = 32;
 constexpr std::size_t kIndexRecord = 160;
-
-STRDEF japanese() {
-  STRDEF lang;
-  lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
-  return lang;
-}
-
-std::string head(const STRDEF& t) {
-  return std::string("Content-type: text/html\n\n<HTML>\n<HEAD>\n") + t.text(1) + "</HEAD>\n<!--" +
-         t.text(2) + "-->\n";
-}
-
-std::string hidden(const std::string& name, const std::string& value) {
-  return "<INPUT TYPE=\"hidden\" name=\"" + name + "\" value=\"" + value + "\">\n";
-}
 
 std::string form_open(bool own_window = false) {
   return std::string("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"plazet.cgi\" METHOD=POST ") +

@@ -9,17 +9,8 @@ namespace plazet {
 namespace {
 
 using testing::CgiSite;
-
-STRDEF japanese() {
-  STRDEF lang;
-  lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
-  return lang;
-}
-
-std::string head(const STRDEF& t) {
-  return std::string("Content-type: text/html\n\n<HTML>\n<HEAD>\n") + t.text(1) + "</HEAD>\n<!--" +
-         t.text(2) + "-->\n";
-}
+using testing::head;
+using testing::japanese;
 
 std::string login_page(const STRDEF& t) {
   return head(t) +

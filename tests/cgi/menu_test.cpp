@@ -17,16 +17,11 @@ namespace plazet {
 namespace {
 
 using testing::CgiSite;
+using testing::japanese;
 
 constexpr const char* kLinkBlock =
     "<TABLE><TR><TD><B>Our links</B></TD></TR>\n"
     "<TR><TD><A HREF=\"http://example.jp/\" TARGET=\"_top\">Example</A></TD></TR></TABLE>\n";
-
-STRDEF japanese() {
-  STRDEF lang;
-  lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
-  return lang;
-}
 
 // Direct work on the site's data files, as a writing request does it. The
 // data lock is held while the object lives: destroy it before running the

@@ -28,23 +28,11 @@ namespace plazet {
 namespace {
 
 using testing::CgiSite;
+using testing::head;
+using testing::hidden;
+using testing::japanese;
 
 const std::string kAltUnread = "\x96\xA2\x93\xC7";  // the Shift-JIS word for "unread"
-
-STRDEF japanese() {
-  STRDEF lang;
-  lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
-  return lang;
-}
-
-std::string head(const STRDEF& t) {
-  return std::string("Content-type: text/html\n\n<HTML>\n<HEAD>\n") + t.text(1) + "</HEAD>\n<!--" +
-         t.text(2) + "-->\n";
-}
-
-std::string hidden(const std::string& name, const std::string& value) {
-  return "<INPUT TYPE=\"hidden\" name=\"" + name + "\" value=\"" + value + "\">\n";
-}
 
 // SKEY, JOB, FOLDER_NO, DISP_PAGE, USER_DISP_DEF as the page's forms carry them.
 std::string place(const std::string& key, const std::string& job, int folder, int page, int order) {

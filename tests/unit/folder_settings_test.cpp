@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "data_dir_test.h"
 #include "store/data_lock.h"
-#include "temp_dir.h"
 
 namespace plazet {
 namespace {
@@ -20,26 +20,10 @@ using plazet::testing::TempDir;
 constexpr const char* kFile = "b_title2.mst";
 constexpr std::size_t kRecord = 8800;
 
-class FolderSettingsTest : public ::testing::Test {
+class FolderSettingsTest : public testing::DataDirTest {
  protected:
-  Request& fresh(LockMode mode = LockMode::kExclusive) {
-    req_.reset();
-    req_.emplace();
-    req_->sys.DATA_FILE_PATH = dir_.prefix();
-    req_->lock = DataLock::acquire(dir_.prefix(), mode);
-    return *req_;
-  }
-  Request& req() { return req_ ? *req_ : fresh(); }
-
   void set_file(const std::string& bytes) const { dir_.write(kFile, bytes); }
   std::string file() const { return dir_.read(kFile); }
-
-  void block(const std::string& work_name) const {
-    std::filesystem::create_directory(dir_.file(work_name));
-  }
-
-  TempDir dir_;
-  std::optional<Request> req_;
 };
 
 void put_be32(std::string& r, std::size_t offset, std::uint32_t v) {

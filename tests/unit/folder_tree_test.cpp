@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "admin/folder_admin.h"
+#include "data_dir_test.h"
 #include "folders/folder_settings.h"
 #include "store/data_lock.h"
-#include "temp_dir.h"
 
 namespace plazet {
 namespace {
@@ -24,28 +24,10 @@ constexpr const char* kSettings = "b_title2.mst";
 
 // Each test has its own data directory; requests are made one at a time, as
 // the server runs them, so a new one never waits for the old one's lock.
-class FolderTreeTest : public ::testing::Test {
+class FolderTreeTest : public testing::DataDirTest {
  protected:
-  Request& fresh(LockMode mode = LockMode::kExclusive) {
-    req_.reset();
-    req_.emplace();
-    req_->sys.DATA_FILE_PATH = dir_.prefix();
-    req_->lock = DataLock::acquire(dir_.prefix(), mode);
-    return *req_;
-  }
-  Request& req() { return req_ ? *req_ : fresh(); }
-
   void set_tree(const std::string& text) const { dir_.write(kTree, text); }
   std::string tree() const { return dir_.read(kTree); }
-
-  // Places a directory where a work file must go, so that the operation
-  // using that name cannot write and must leave its file alone.
-  void block(const std::string& work_name) const {
-    std::filesystem::create_directory(dir_.file(work_name));
-  }
-
-  TempDir dir_;
-  std::optional<Request> req_;
 };
 
 B_TITLE folder(long number, int mode, const std::string& name, int depth) {

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "data_dir_test.h"
 #include "store/data_lock.h"
-#include "temp_dir.h"
 
 namespace plazet {
 namespace {
@@ -22,25 +22,8 @@ using plazet::testing::TempDir;
 
 // Each test has its own data directory; requests are made one at a time, as
 // the server runs them, so a new one never waits for the old one's lock.
-class GroupFilesTest : public ::testing::Test {
+class GroupFilesTest : public testing::DataDirTest {
  protected:
-  Request& fresh(LockMode mode = LockMode::kExclusive) {
-    req_.reset();
-    req_.emplace();
-    req_->sys.DATA_FILE_PATH = dir_.prefix();
-    req_->lock = DataLock::acquire(dir_.prefix(), mode);
-    return *req_;
-  }
-  Request& req() { return req_ ? *req_ : fresh(); }
-
-  // Places a directory where a work file must go, so that the operation
-  // using that name cannot write and must leave its file alone.
-  void block(const std::string& work_name) {
-    std::filesystem::create_directory(dir_.file(work_name));
-  }
-
-  TempDir dir_;
-  std::optional<Request> req_;
 };
 
 std::vector<long> numbers_of(const std::vector<MST_GROUP>& groups) {
