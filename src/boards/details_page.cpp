@@ -318,6 +318,25 @@ void print_navigation(Request& req, long board, long mode, const Neighbours& n) 
   req.out.printf("</TABLE>\n");
 }
 
+// The opening of one button of the write row: its cell, form and hidden
+// fields (SEL_NO only for a button about the shown message). The caller
+// prints the submit and closes with close_button().
+void open_button(Request& req, bool own_window, const char* job, long board, long mode,
+                 std::optional<std::int32_t> sel_no) {
+  req.out.printf("<TD>\n");
+  open_post_form(req, own_window);
+  hidden_text(req, "SKEY", req.SKEY);
+  hidden_text(req, "JOB", job);
+  if (sel_no) hidden_number(req, "SEL_NO", *sel_no);
+  hidden_number(req, "FOLDER_NO", board);
+  hidden_number(req, "USER_DISP_DEF", mode);
+}
+
+void close_button(Request& req) {
+  req.out.printf("</FORM>\n");
+  req.out.printf("</TD>\n");
+}
+
 // Post, reply, edit and delete, as far as the user may use them. For a
 // number without a message only posting is offered.
 void print_write_buttons(Request& req, long board, long mode, int right,
@@ -327,57 +346,30 @@ void print_write_buttons(Request& req, long board, long mode, int right,
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR>\n");
 
-  req.out.printf("<TD>\n");
-  open_post_form(req, own_window);
-  hidden_text(req, "SKEY", req.SKEY);
-  hidden_text(req, "JOB", "BORDWRITE");
-  hidden_number(req, "FOLDER_NO", board);
-  hidden_number(req, "USER_DISP_DEF", mode);
+  open_button(req, own_window, "BORDWRITE", board, mode, std::nullopt);
   req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(270));
-  req.out.printf("</FORM>\n");
-  req.out.printf("</TD>\n");
+  close_button(req);
 
   if (view) {
     const INDEX_DATA& m = view->message;
     const bool author = m.WRITER == user_id(req);
 
-    req.out.printf("<TD>\n");
-    open_post_form(req, own_window);
-    hidden_text(req, "SKEY", req.SKEY);
-    hidden_text(req, "JOB", "BORDWRITE");
-    hidden_number(req, "SEL_NO", m.SEL_NO);
-    hidden_number(req, "FOLDER_NO", board);
-    hidden_number(req, "USER_DISP_DEF", mode);
+    open_button(req, own_window, "BORDWRITE", board, mode, m.SEL_NO);
     req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(271));
-    req.out.printf("</FORM>\n");
-    req.out.printf("</TD>\n");
+    close_button(req);
 
     if (view->settings.REWRITE_FLG == 2 && author && personal) {
-      req.out.printf("<TD>\n");
-      open_post_form(req, own_window);
-      hidden_text(req, "SKEY", req.SKEY);
-      hidden_text(req, "JOB", "EDITMSG");
-      hidden_number(req, "SEL_NO", m.SEL_NO);
-      hidden_number(req, "FOLDER_NO", board);
-      hidden_number(req, "USER_DISP_DEF", mode);
+      open_button(req, own_window, "EDITMSG", board, mode, m.SEL_NO);
       req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\" >\n", req.text(330));
-      req.out.printf("</FORM>\n");
-      req.out.printf("</TD>\n");
+      close_button(req);
     }
 
     if ((right >= kRightManage || author) && personal) {
-      req.out.printf("<TD>\n");
-      open_post_form(req, false);
-      hidden_text(req, "SKEY", req.SKEY);
-      hidden_text(req, "JOB", "DELMSG");
-      hidden_number(req, "SEL_NO", m.SEL_NO);
-      hidden_number(req, "FOLDER_NO", board);
-      hidden_number(req, "USER_DISP_DEF", mode);
+      open_button(req, false, "DELMSG", board, mode, m.SEL_NO);
       req.out.printf(
           "<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",
           req.text(289), req.text(290));
-      req.out.printf("</FORM>\n");
-      req.out.printf("</TD>\n");
+      close_button(req);
     }
   }
   req.out.printf("</TR>\n");
