@@ -96,6 +96,11 @@ test('post, reply, read as another user, delete', async () => {
   assert.equal(await seen.locator('img[src$="new.gif"]').count(), 2);
   seen = await inWork(user, (w) => w.click('a:has-text("Count me in")'));
   assert.match(await seen.locator('body').innerText(), /See you there\./);
+  // The whole thread is listed under the message, the shown one marked.
+  const thread = seen.locator('table[border]:has-text("NowDisp")');
+  assert.equal(await thread.count(), 1);
+  assert.match(await thread.innerText(), /Lunch plans[\s\S]*Count me in/);
+  await site.screenshot(user, 'thread');
   seen = await openBoard(user);
   assert.equal(await seen.locator('img[src$="new.gif"]').count(), 1);
   await site.screenshot(user, 'listing-unread');
