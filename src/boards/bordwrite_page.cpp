@@ -75,15 +75,6 @@ void open_value_cell(Request& req) {
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kValueColor);
 }
 
-void print_hidden(Request& req, const char* name, const std::string& value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name,
-                 html_attr(value).c_str());
-}
-
-void print_hidden(Request& req, const char* name, long value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
-}
-
 enum class FormKind { kNew, kReply, kEdit };
 
 // Only the author may edit a message, from a personal account, and only on

@@ -68,15 +68,6 @@ std::string name_of(Request& req, const std::string& id) {
   return user ? user->USER_NAME : id;
 }
 
-void hidden_text(Request& req, const char* name, const std::string& value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name,
-                 html_attr(value).c_str());
-}
-
-void hidden_number(Request& req, const char* name, long value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
-}
-
 // What one message view prints, gathered before printing starts.
 struct MessageView {
   long board = 0;
@@ -284,12 +275,12 @@ void print_step_button(Request& req, long board, long mode, std::optional<std::i
                        int caption, int alert) {
   req.out.printf("<TD>\n");
   open_post_form(req, false);
-  hidden_text(req, "SKEY", req.SKEY);
-  hidden_text(req, "JOB", "DETAILS");
-  hidden_number(req, "FOLDER_NO", board);
-  hidden_number(req, "USER_DISP_DEF", mode);
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", "DETAILS");
+  print_hidden(req, "FOLDER_NO", board);
+  print_hidden(req, "USER_DISP_DEF", mode);
   if (target) {
-    hidden_number(req, "SEL_NO", *target);
+    print_hidden(req, "SEL_NO", *target);
     req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(caption));
   } else {
     req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\"", req.text(caption));
@@ -304,11 +295,11 @@ void print_navigation(Request& req, long board, long mode, const Neighbours& n) 
   req.out.printf("<TR>\n");
   req.out.printf("<TD>\n");
   open_post_form(req, false);
-  hidden_text(req, "SKEY", req.SKEY);
-  hidden_text(req, "JOB", "ROOM");
-  hidden_number(req, "FOLDER_NO", board);
-  hidden_number(req, "DISP_PAGE", n.page);
-  hidden_number(req, "USER_DISP_DEF", mode);
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", "ROOM");
+  print_hidden(req, "FOLDER_NO", board);
+  print_hidden(req, "DISP_PAGE", n.page);
+  print_hidden(req, "USER_DISP_DEF", mode);
   req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">\n", req.text(4));
   req.out.printf("</FORM>\n");
   req.out.printf("</TD>\n");
@@ -325,11 +316,11 @@ void open_button(Request& req, bool own_window, const char* job, long board, lon
                  std::optional<std::int32_t> sel_no) {
   req.out.printf("<TD>\n");
   open_post_form(req, own_window);
-  hidden_text(req, "SKEY", req.SKEY);
-  hidden_text(req, "JOB", job);
-  if (sel_no) hidden_number(req, "SEL_NO", *sel_no);
-  hidden_number(req, "FOLDER_NO", board);
-  hidden_number(req, "USER_DISP_DEF", mode);
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", job);
+  if (sel_no) print_hidden(req, "SEL_NO", *sel_no);
+  print_hidden(req, "FOLDER_NO", board);
+  print_hidden(req, "USER_DISP_DEF", mode);
 }
 
 void close_button(Request& req) {

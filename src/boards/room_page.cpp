@@ -55,22 +55,13 @@ struct View {
   std::string key;      // SKEY for attributes
 };
 
-void hidden(Request& req, const char* name, std::string_view value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name,
-                 html_attr(value).c_str());
-}
-
-void hidden(Request& req, const char* name, long value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
-}
-
 // SKEY, JOB and the three fields that keep board, page and order.
 void hidden_place(Request& req, const View& v, const char* job) {
-  hidden(req, "SKEY", req.SKEY);
-  hidden(req, "JOB", job);
-  hidden(req, "FOLDER_NO", v.folder);
-  hidden(req, "DISP_PAGE", v.page);
-  hidden(req, "USER_DISP_DEF", v.order);
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", job);
+  print_hidden(req, "FOLDER_NO", v.folder);
+  print_hidden(req, "DISP_PAGE", v.page);
+  print_hidden(req, "USER_DISP_DEF", v.order);
 }
 
 void open_multipart_form(Request& req, const View& v) {
@@ -150,10 +141,10 @@ void print_title(Request& req, const std::optional<B_TITLE>& folder) {
 void manager_form(Request& req, const View& v, const char* job, int caption) {
   req.out.printf("<TD>\n");
   open_multipart_form(req, v);
-  hidden(req, "SKEY", req.SKEY);
-  hidden(req, "JOB", job);
-  hidden(req, "FROM", "ROOM");
-  hidden(req, "FOLDER_NO", v.folder);
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", job);
+  print_hidden(req, "FROM", "ROOM");
+  print_hidden(req, "FOLDER_NO", v.folder);
   req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(caption));
   req.out.printf("</FORM>\n");
   req.out.printf("</TD>\n");
@@ -384,11 +375,11 @@ void print_order_buttons(Request& req, const View& v) {
   for (int order = 1; order <= 3; ++order) {
     req.out.printf("<TD>\n");
     open_multipart_form(req, v);
-    hidden(req, "SKEY", req.SKEY);
-    hidden(req, "JOB", "ROOM");
-    hidden(req, "FOLDER_NO", v.folder);
-    hidden(req, "DISP_PAGE", v.page);
-    hidden(req, "USER_DISP_DEF", static_cast<long>(order));
+    print_hidden(req, "SKEY", req.SKEY);
+    print_hidden(req, "JOB", "ROOM");
+    print_hidden(req, "FOLDER_NO", v.folder);
+    print_hidden(req, "DISP_PAGE", v.page);
+    print_hidden(req, "USER_DISP_DEF", static_cast<long>(order));
     req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">\n", req.text(kCaptions[order - 1]));
     req.out.printf("</FORM>\n");
     req.out.printf("</TD>\n");

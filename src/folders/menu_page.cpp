@@ -65,9 +65,8 @@ std::string icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settin
 void print_button(Request& req, const char* job, const char* caption, bool named) {
   req.out.printf("<FORM ACTION=\"%s\" METHOD=GET TARGET=\"FRM22\">\n",
                  html_attr(req.JOB_EXE).c_str());
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"SKEY\" value=\"%s\">\n",
-                 html_attr(req.SKEY).c_str());
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"JOB\" value=\"%s\">\n", job);
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", job);
   if (named) {
     req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", caption);
   } else {
@@ -156,9 +155,8 @@ void j_FRM21(Request& req) {
     req.out.printf(
         "<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST TARGET=\"_parent\">\n",
         html_attr(req.JOB_EXE).c_str());
-    req.out.printf("<INPUT TYPE=\"hidden\" name=\"SKEY\" value=\"%s\">\n",
-                   html_attr(req.SKEY).c_str());
-    req.out.printf("<INPUT TYPE=\"hidden\" name=\"JOB\" value=\"%s\">\n", "LOGOFF");
+    print_hidden(req, "SKEY", req.SKEY);
+    print_hidden(req, "JOB", "LOGOFF");
     req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",
                    req.text(13), req.text(14));
     req.out.printf("</FORM>\n");

@@ -18,6 +18,15 @@ void print_body(Request& req) {
                  html_attr(req.sys.CG_FILE_WEB_PATH).c_str(), html_attr(req.sys.BACK_GIF).c_str());
 }
 
+void print_hidden(Request& req, const char* name, std::string_view value) {
+  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name,
+                 html_attr(value).c_str());
+}
+
+void print_hidden(Request& req, const char* name, long value) {
+  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
+}
+
 void j_login(Request& req) {
   const std::string action = html_attr(req.JOB_EXE);
   header_printf(req);

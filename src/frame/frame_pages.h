@@ -3,6 +3,8 @@
 // invalid session key).
 #pragma once
 
+#include <string_view>
+
 #include "frame/request.h"
 
 namespace plazet {
@@ -14,6 +16,11 @@ inline constexpr const char* kEdition = "UNIX";
 void header_printf(Request& req);
 // The BODY line with the installation's background picture.
 void print_body(Request& req);
+
+// A hidden form field as every page writes it; the value is escaped for
+// the attribute.
+void print_hidden(Request& req, const char* name, std::string_view value);
+void print_hidden(Request& req, const char* name, long value);
 
 // The log-in page. Fields: none (its form sends uid, upw, JOB=TOP).
 void j_login(Request& req);
