@@ -161,13 +161,7 @@ class BordWriteTest : public ::testing::Test {
   }
 
   void with_request(const std::string& as, const std::function<void(Request&)>& work) {
-    Request req;
-    req.sys = read_settings(site_.ini_file());
-    req.lock = DataLock::acquire(req.sys.DATA_FILE_PATH, LockMode::kExclusive);
-    req.JOB_EXE = "plazet.cgi";
-    std::string id = as;
-    req.user = ReadMST_USER(req, id);
-    work(req);
+    site_.with_request(as, work);
   }
 
   long make_board(const std::string& name, const std::function<void(B_TITLE2&)>& change,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "admin/site_setup.h"
+#include "users/user_file.h"
 
 namespace plazet::testing {
 
@@ -132,6 +133,24 @@ std::optional<std::string> CgiSite::log_in(const std::string& id, const std::str
   if (at == std::string::npos) return std::nullopt;
   at += marker.size();
   return page.substr(at, page.find('&', at) - at);
+}
+
+void CgiSite::with_request(const std::string& as, const std::function<void(Request&)>& work) const {
+  Request req;
+  req.sys = read_settings(ini_file());
+  req.lang = japanese();
+  req.JOB_EXE = "plazet.cgi";
+  req.lock = DataLock::acquire(req.sys.DATA_FILE_PATH, LockMode::kExclusive);
+  std::string id = as;
+  req.user = ReadMST_USER(req, id);
+  if (!req.user) {
+    MST_USER user;
+    user.USER_ID = as;
+    user.USER_LEVEL = 100;
+    user.MODE = 1;
+    req.user = user;
+  }
+  work(req);
 }
 
 void CgiSite::write_file(const std::string& path, const std::string& contents) const {

@@ -3,9 +3,12 @@
 // standard input, the working directory the program's own.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+
+#include "frame/request.h"
 
 #include "frame/strdef.h"
 
@@ -38,6 +41,11 @@ class CgiSite {
   [[nodiscard]] std::optional<std::string> log_in(
       const std::string& id, const std::string& password,
       const std::string& user_agent = "TestBrowser/1.0") const;
+
+  // Runs `work` in a request on the site acting as the user `as` (from
+  // user.mst; an administrator of that ID when there is none), holding the
+  // exclusive data lock. The lock is gone before the program runs again.
+  void with_request(const std::string& as, const std::function<void(Request&)>& work) const;
 
   void write_file(const std::string& path, const std::string& contents) const;
   [[nodiscard]] std::string read_file(const std::string& path) const;

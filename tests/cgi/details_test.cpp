@@ -71,14 +71,7 @@ class DetailsPageTest : public ::testing::Test {
 
   // Runs `work` in a request context acting as `as`, holding the data lock.
   void with_request(const std::string& as, const std::function<void(Request&)>& work) {
-    Request req;
-    req.sys = read_settings(site_.ini_file());
-    req.lock = DataLock::acquire(req.sys.DATA_FILE_PATH, LockMode::kExclusive);
-    req.lang = t_;
-    req.JOB_EXE = "plazet.cgi";
-    std::string id = as;
-    req.user = ReadMST_USER(req, id);
-    work(req);
+    site_.with_request(as, work);
   }
 
   long make_board(const std::string& name) {

@@ -56,24 +56,9 @@ class RoomPageTest : public ::testing::Test {
     site_.add_user("desk", "pw", 1, 2);
   }
 
-  // Runs `change` on the site's data as user `writer`, under the exclusive
-  // lock; the request (and the lock) is gone before the program runs.
-  template <class Change>
-  void store(const std::string& writer, Change change) {
-    Request req;
-    req.sys = read_settings(site_.ini_file());
-    req.lock = DataLock::acquire(req.sys.DATA_FILE_PATH, LockMode::kExclusive);
-    MST_USER user;
-    user.USER_ID = writer;
-    user.USER_LEVEL = 100;
-    user.MODE = 1;
-    req.user = user;
-    change(req);
-  }
-
   long new_board(const std::string& name) {
     long number = 0;
-    store("boss", [&](Request& req) {
+    site_.with_request("boss", [&](Request& req) {
       ASSERT_EQ(create_folder(req, 0, Placement::kAfter, B_TITLE::kBoard, name, &number),
                 kFolderCreated);
     });
@@ -81,7 +66,7 @@ class RoomPageTest : public ::testing::Test {
   }
 
   void change_settings(long board, void (*edit)(B_TITLE2&)) {
-    store("boss", [&](Request& req) {
+    site_.with_request("boss", [&](Request& req) {
       std::optional<B_TITLE2> settings = ReadB_TITLE2(req, board);
       ASSERT_TRUE(settings);
       edit(*settings);
@@ -94,7 +79,7 @@ class RoomPageTest : public ::testing::Test {
   int post(long board, const std::string& writer, const std::string& title, int parent = 0,
            int priority = 0, const std::string& date = "2024/05/01 09:30") {
     int number = 0;
-    store(writer, [&](Request& req) {
+    site_.with_request(writer, [&](Request& req) {
       INDEX_DATA m;
       m.FOLDER_NO = static_cast<std::int32_t>(board);
       m.SEL_NO = parent;
@@ -111,7 +96,7 @@ class RoomPageTest : public ::testing::Test {
   }
 
   void post_many(long board, int count) {
-    store("taro", [&](Request& req) {
+    site_.with_request("taro", [&](Request& req) {
       for (int i = 0; i < count; ++i) {
         INDEX_DATA m;
         m.FOLDER_NO = static_cast<std::int32_t>(board);
@@ -350,7 +335,7 @@ TEST_F(RoomPageTest, MissingOrderTakesTheUsersOwn) {
 TEST_F(RoomPageTest, AscendingOrderStepsOverRemovedNumbers) {
   const long board = new_board("B");
   post_many(board, 30);
-  store("boss", [&](Request& req) {
+  site_.with_request("boss", [&](Request& req) {
     for (int gone : {3, 7, 12}) ASSERT_TRUE(DeleteINDEX_DATA(req, board, gone));
   });
   const std::string q = "FOLDER_NO=" + std::to_string(board);
@@ -422,7 +407,7 @@ TEST_F(RoomPageTest, NumberOrdersTakeTheFirstRecordOfANumberAndSkipOthersBelowOn
 TEST_F(RoomPageTest, PageBeyondTheEndIsNotCorrected) {
   const long board = new_board("B");
   post_many(board, 30);
-  store("boss", [&](Request& req) {
+  site_.with_request("boss", [&](Request& req) {
     for (int gone : {3, 7, 12}) ASSERT_TRUE(DeleteINDEX_DATA(req, board, gone));
   });
   const std::string q = "FOLDER_NO=" + std::to_string(board) + "&DISP_PAGE=5";
@@ -441,7 +426,7 @@ TEST_F(RoomPageTest, DeletedButKeptMessageShowsTheDeleteMark) {
   const long board = new_board("B");
   post(board, "taro", "Going away");
   post(board, "hana", "An answer", 1);
-  store("boss", [&](Request& req) {
+  site_.with_request("boss", [&](Request& req) {
     std::optional<INDEX_DATA> m = ReadINDEX_DATA(req, board, 1, IndexKey::kSelNo);
     ASSERT_TRUE(m);
     m->DEL_FLG = 1;
@@ -470,7 +455,7 @@ TEST_F(RoomPageTest, UnreadMarkOnlyOnOthersMessagesForPersonalAccounts) {
   EXPECT_TRUE(has(page, "<TR>\n" + cell("CENTER", mark) + cell("CENTER", "<BR></TD>\n") +
                             cell("CENTER", "2</TD>")));
   // Once taro has read hana's message the mark is gone.
-  store("taro", [&](Request& req) {
+  site_.with_request("taro", [&](Request& req) {
     READ_POINT read;
     read.SEL_NO = 2;
     read.USER_ID = "taro";
