@@ -87,7 +87,6 @@ bool replace_groups(Request& req, const WriteToken& token, const char* temp_name
 
 struct MemberFile {
   bool readable = false;
-  bool ends_open = false;  // the last line has no line feed
   std::vector<GROUP_USER> records;
   // Membership lists already asked for in this request, by stored ID: access
   // checks ask for the same user's list once per group entry of a folder.
@@ -120,7 +119,6 @@ MemberFile& load_members(Request& req) {
     std::optional<std::string> text = read_file(path);
     if (!text) return file;
     file.readable = true;
-    file.ends_open = !text->empty() && text->back() != '\n';
     LineReader reader(*text, kLineBytes);
     while (std::optional<std::string_view> piece = reader.next()) {
       if (std::optional<GROUP_USER> member = parse_member(*piece)) {
@@ -231,18 +229,14 @@ std::vector<GROUP_USER> ReadGROUP_USERall(Request& req) {
 }
 
 void WriteGROUP_USER(Request& req, const GROUP_USER& member) {
-  (void)req.write_token();
+  const WriteToken& token = req.write_token();
   const std::string path = req.data_path(kMemberFile);
   const MemberFile& file = load_members(req);
   const std::string id = stored_id(member.USER_ID);
   for (const GROUP_USER& old : file.records) {
     if (old.T02_GROUP_ID == member.T02_GROUP_ID && old.USER_ID == id) return;
   }
-  // A last line without its line feed must not swallow the new one.
-  std::string text = file.ends_open ? "\n" : "";
-  text += format_member(member.T02_GROUP_ID, id);
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kTextMode));
-  if (fd) (void)write_all(fd.get(), text);
+  (void)append_text_lines(token, path, format_member(member.T02_GROUP_ID, id));
   req.cache.invalidate(path);
 }
 

@@ -542,8 +542,7 @@ int j_DELMSG(Request& req) {
   (void)DeleteADD_FILE(req, board, sel_no);
   const std::string files =
       req.sys.ADD_FILE_PATH + std::to_string(board) + "/x" + std::to_string(sel_no);
-  DelDIR(req.write_token(), files);
-  ::rmdir(files.c_str());
+  remove_directory(req.write_token(), files);
   return 0;
 }
 

@@ -150,15 +150,11 @@ std::optional<int> ChkUNREAD(Request& req, long board, std::string_view user_id)
 }
 
 int WriteUNREAD(Request& req, long board, std::string_view user_id) {
-  (void)req.write_token();
+  const WriteToken& token = req.write_token();
   const std::string path = unread_path(req, board);
   if (ChkUNREAD(req, board, user_id)) return kAlreadyListed;
   if (!ensure_directory(board_dir(req, board))) return -1;
-  std::optional<std::string> old = read_file(path);
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  std::string line = old && !old->empty() && old->back() != '\n' ? "\n" : "";
-  line += std::string(user_id) + "\n";
-  bool ok = fd && write_all(fd.get(), line);
+  bool ok = append_text_lines(token, path, std::string(user_id) + "\n");
   req.cache.invalidate(path);
   return ok ? 0 : -1;
 }

@@ -64,6 +64,17 @@ bool replace_file(const WriteToken& token, const std::string& target, const std:
   return out.commit();
 }
 
+bool append_text_lines(const WriteToken&, const std::string& path, std::string_view lines) {
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd) return false;
+  std::string text;
+  off_t end = ::lseek(fd.get(), 0, SEEK_END);
+  char last = '\n';
+  if (end > 0 && ::pread(fd.get(), &last, 1, end - 1) == 1 && last != '\n') text = "\n";
+  text.append(lines);
+  return write_all(fd.get(), text);
+}
+
 bool create_file_exclusive(const std::string& target, std::string_view contents, mode_t mode) {
   std::string temp = target + ".new" + std::to_string(::getpid());
   UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));

@@ -43,6 +43,12 @@ class AtomicReplace {
                                 const std::string& temp_path, std::string_view contents,
                                 mode_t mode = 0600);
 
+// Appends `lines` to a text master (created with the default permissions
+// when missing). A last line without its line feed gets one first, so it
+// never swallows the new text.
+[[nodiscard]] bool append_text_lines(const WriteToken& token, const std::string& path,
+                                     std::string_view lines);
+
 // Creates `target` with `contents` only when no file of that name exists,
 // without ever exposing a partly written file. Creating a missing file with
 // its first contents is not a change to stored data, so no token is needed.

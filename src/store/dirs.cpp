@@ -38,12 +38,16 @@ void DelDIR(const WriteToken& token, const std::string& path) {
     struct stat st {};
     if (::lstat(entry.c_str(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      DelDIR(token, entry);
-      ::rmdir(entry.c_str());
+      remove_directory(token, entry);
     } else {
       ::unlink(entry.c_str());
     }
   }
+}
+
+void remove_directory(const WriteToken& token, const std::string& path) {
+  DelDIR(token, path);
+  ::rmdir(path.c_str());
 }
 
 }  // namespace plazet

@@ -18,4 +18,7 @@ bool ensure_directory(const std::string& path, mode_t mode = 0700);
 // examined or removed are left alone.
 void DelDIR(const WriteToken& token, const std::string& path);
 
+// DelDIR, then removes the emptied directory itself.
+void remove_directory(const WriteToken& token, const std::string& path);
+
 }  // namespace plazet

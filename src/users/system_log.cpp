@@ -1,6 +1,5 @@
 #include "users/system_log.h"
 
-#include <fcntl.h>
 
 #include <unordered_map>
 
@@ -67,13 +66,11 @@ bool logging_on(const Request& req) {
 
 bool WriteSYSTEM_LOG(Request& req, const SYSTEM_LOG& e) {
   const std::string path = req.data_path(kFile);
-  (void)req.write_token();
   std::string line = fit_field(e.LOG_TIME, 22) + "," + fit_field(e.USER_ID, 22) + "," +
                      (e.LOG_KIND == SYSTEM_LOG::kLogin ? "login" : "write") + "," +
                      std::to_string(e.FOLDER_NO) + "," + e.REMOTE_ADDR.substr(0, kClientBytes) +
                      "," + e.HTTP_USER_AGENT.substr(0, kClientBytes) + "\n";
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  bool ok = fd && write_all(fd.get(), line);
+  bool ok = append_text_lines(req.write_token(), path, line);
   req.cache.invalidate(path);
   return ok;
 }

@@ -143,15 +143,7 @@ void DeleteMST_USER(Request& req, std::string_view id) {
 
 bool InsertMST_USER(Request& req, const MST_USER& user) {
   const std::string path = req.data_path(kFile);
-  const UserLines& file = load(req);
-  (void)req.write_token();
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-  if (!fd) return false;
-  // A last line without its line feed must not swallow the new record.
-  const std::string& old = file.lines.text();
-  std::string text = !old.empty() && old.back() != '\n' ? "\n" : "";
-  text += format_user_line(user);
-  bool ok = write_all(fd.get(), text);
+  bool ok = append_text_lines(req.write_token(), path, format_user_line(user));
   req.cache.invalidate(path);
   return ok;
 }
