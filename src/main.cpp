@@ -4,15 +4,15 @@
 #include <exception>
 #include <string>
 
-#include "frame/dispatch.h"
+#include "jobs.h"
 #include "store/file_io.h"
 
 int main(int argc, char** argv) {
   const std::string program = argc > 0 && argv[0] ? argv[0] : "plazet.cgi";
   std::string response;
   try {
-    response =
-        plazet::serve_request(program, plazet::CgiEnv::from_environment(), STDIN_FILENO, ".");
+    response = plazet::serve_request(program, plazet::CgiEnv::from_environment(), STDIN_FILENO, ".",
+                                     plazet::job_table());
   } catch (const std::exception&) {
     // Nothing of a page that failed half-way reaches the browser.
     response = "Status: 500 Internal Server Error\nContent-type: text/plain\n\n";

@@ -19,12 +19,12 @@ namespace {
 
 constexpr std::size_t kBodyLimit = 99999;
 
-RecordFile<IndexDataCodec> index_file(const Request& req, long board) {
-  return RecordFile<IndexDataCodec>(board_dir(req, board) + "index.dat");
+RecordFile<IndexDataCodec> index_file(const Store& store, long board) {
+  return RecordFile<IndexDataCodec>(board_dir(store, board) + "index.dat");
 }
 
-RecordFile<AddFileCodec> add_file(const Request& req, long board) {
-  return RecordFile<AddFileCodec>(board_dir(req, board) + "add_file.dat");
+RecordFile<AddFileCodec> add_file(const Store& store, long board) {
+  return RecordFile<AddFileCodec>(board_dir(store, board) + "add_file.dat");
 }
 
 // Readers never create a board's directory or files: a board nobody wrote
@@ -34,9 +34,9 @@ std::vector<typename Codec::Record> read_existing(const RecordFile<Codec>& file)
   return file.read_all_if_exists();
 }
 
-const std::vector<ADD_FILE>& attachment_records(Request& req, long board) {
-  auto file = add_file(req, board);
-  return req.cache.get<std::vector<ADD_FILE>>(file.path(), [&] { return read_existing(file); });
+std::shared_ptr<const std::vector<ADD_FILE>> attachment_records(Store& store, long board) {
+  auto file = add_file(store, board);
+  return store.cache().get<std::vector<ADD_FILE>>(file.path(), [&] { return read_existing(file); });
 }
 
 }  // namespace
@@ -83,8 +83,8 @@ void AddFileCodec::encode(const ADD_FILE& r, unsigned char* p) {
   store_text(p + 8, ADD_FILE::kNameWidth, r.FILE_NAME);
 }
 
-std::string board_dir(const Request& req, long board) {
-  return req.data_path(std::to_string(board) + "/");
+std::string board_dir(const Store& store, long board) {
+  return store.path(std::to_string(board) + "/");
 }
 
 BoardIndex::BoardIndex(const std::string& path) : state_(std::make_shared<State>()) {
@@ -153,10 +153,7 @@ std::string BoardIndex::bytes() const {
 
 namespace {
 
-BoardIndex& cached_index(Request& req, long board) {
-  const std::string path = board_dir(req, board) + "index.dat";
-  return req.cache.get<BoardIndex>(path, [&] { return BoardIndex(path); });
-}
+
 
 // Where a reply to `parent` goes: before the first record after the parent
 // that is not deeper than the parent, or at the end. Also gives the reply
@@ -176,24 +173,27 @@ std::size_t reply_position(const BoardIndex& index, std::int32_t parent, INDEX_D
 
 }  // namespace
 
-const BoardIndex& board_index(Request& req, long board) {
-  return cached_index(req, board);
+std::shared_ptr<const BoardIndex> board_index(Store& store, long board) {
+  const std::string path = board_dir(store, board) + "index.dat";
+  return store.cache().get<BoardIndex>(path, [&] { return BoardIndex(path); });
 }
 
-std::vector<INDEX_DATA> index_records(Request& req, long board) {
-  const BoardIndex& index = board_index(req, board);
+std::vector<INDEX_DATA> index_records(Store& store, long board) {
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
   std::vector<INDEX_DATA> records;
   records.reserve(index.size());
   for (std::size_t i = 0; i < index.size(); ++i) records.push_back(index.record(i));
   return records;
 }
 
-std::size_t CountINDEX_DATA(Request& req, long board) {
-  return board_index(req, board).size();
+std::size_t CountINDEX_DATA(Store& store, long board) {
+  return board_index(store, board)->size();
 }
 
-std::optional<INDEX_DATA> ReadINDEX_DATA(Request& req, long board, long key, IndexKey mode) {
-  const BoardIndex& index = board_index(req, board);
+std::optional<INDEX_DATA> ReadINDEX_DATA(Store& store, long board, long key, IndexKey mode) {
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
   if (mode == IndexKey::kPosition) {
     if (key < 1 || static_cast<std::size_t>(key) > index.size()) return std::nullopt;
     return index.record(static_cast<std::size_t>(key - 1));
@@ -203,8 +203,9 @@ std::optional<INDEX_DATA> ReadINDEX_DATA(Request& req, long board, long key, Ind
   return index.record(*at);
 }
 
-std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Request& req, long board, IndexMax mode) {
-  const BoardIndex& index = board_index(req, board);
+std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Store& store, long board, IndexMax mode) {
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
   if (index.empty()) return std::nullopt;
   if (mode == IndexMax::kLastRecord) return index.record(index.size() - 1);
   std::size_t best = 0;
@@ -214,20 +215,21 @@ std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Request& req, long board, IndexMax 
   return index.record(best);
 }
 
-std::optional<INDEX_DATA> ReadINDEX_DATA_G(Request& req, long board, std::size_t k, long thread) {
-  const BoardIndex& index = board_index(req, board);
+std::optional<INDEX_DATA> ReadINDEX_DATA_G(Store& store, long board, std::size_t k, long thread) {
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
   for (std::size_t i = 0; i < index.size(); ++i) {
     if (index[i].THREAD_NO == thread && k-- == 0) return index.record(i);
   }
   return std::nullopt;
 }
 
-std::optional<INDEX_DATA> WriteINDEX_DATA(Request& req, INDEX_DATA record) {
+std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, INDEX_DATA record) {
   const long board = record.FOLDER_NO;
-  const WriteToken& token = req.write_token();
-  if (!ensure_directory(board_dir(req, board))) return std::nullopt;
-  auto file = index_file(req, board);
-  const BoardIndex& index = board_index(req, board);
+  if (!ensure_directory(board_dir(store, board))) return std::nullopt;
+  auto file = index_file(store, board);
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
 
   std::int32_t highest = 0;
   for (const IndexEntry& e : index) highest = std::max(highest, e.SEL_NO);
@@ -241,8 +243,8 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Request& req, INDEX_DATA record) {
 
   bool ok = false;
   if (parent == 0) {
-    ok = file.append(token, record);
-    req.cache.invalidate(file.path());
+    ok = file.append(w, record);
+    store.cache().invalidate(file.path());
   } else {
     const std::size_t at = reply_position(index, parent, record);
     const std::string bytes = index.bytes();
@@ -251,40 +253,41 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Request& req, INDEX_DATA record) {
     out.append(bytes.substr(0, at * IndexDataCodec::kSize));
     out += RecordFile<IndexDataCodec>::encode(record);
     out.append(bytes.substr(at * IndexDataCodec::kSize));
-    ok = file.replace_bytes(token, file.path() + ".tmp", out);
-    req.cache.invalidate(file.path());
+    ok = file.replace_bytes(w, file.path() + ".tmp", out);
+    store.cache().invalidate(file.path());
   }
   if (!ok) {
-    req.cache.invalidate(file.path());
+    store.cache().invalidate(file.path());
     return std::nullopt;
   }
 
-  if (req.user) {
+  if (!record.WRITER.empty()) {
     READ_POINT mark;
     mark.SEL_NO = number;
-    mark.USER_ID = req.user->USER_ID;
-    (void)WriteREAD_POINT(req, board, mark);
+    mark.USER_ID = record.WRITER;
+    (void)WriteREAD_POINT(store, w, board, mark);
   }
   return record;
 }
 
-bool ReWriteINDEX_DATA(Request& req, const INDEX_DATA& record) {
-  auto file = index_file(req, record.FOLDER_NO);
-  const BoardIndex& index = board_index(req, record.FOLDER_NO);
+bool ReWriteINDEX_DATA(Store& store, const WriteToken& w, const INDEX_DATA& record) {
+  auto file = index_file(store, record.FOLDER_NO);
+  const auto held = board_index(store, record.FOLDER_NO);
+  const BoardIndex& index = *held;
   bool matched = false;
   for (std::size_t i = 0; i < index.size(); ++i) {
     if (index[i].SEL_NO == record.SEL_NO) {
-      matched = file.overwrite(req.write_token(), i, record) || matched;
+      matched = file.overwrite(w, i, record) || matched;
     }
   }
-  req.cache.invalidate(file.path());
+  store.cache().invalidate(file.path());
   return matched;
 }
 
-bool DeleteINDEX_DATA(Request& req, long board, long sel_no) {
-  auto file = index_file(req, board);
-  const WriteToken& token = req.write_token();
-  const BoardIndex& index = board_index(req, board);
+bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no) {
+  auto file = index_file(store, board);
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
   const std::string bytes = index.bytes();
   std::string kept;
   kept.reserve(bytes.size());
@@ -295,84 +298,83 @@ bool DeleteINDEX_DATA(Request& req, long board, long sel_no) {
   }
   // Nothing to remove: the file stays as it is.
   if (kept.size() == bytes.size()) return false;
-  bool ok = file.replace_bytes(token, file.path() + ".tmp", kept);
-  req.cache.invalidate(file.path());
+  bool ok = file.replace_bytes(w, file.path() + ".tmp", kept);
+  store.cache().invalidate(file.path());
   return ok;
 }
 
-bool WriteContentsDATA(Request& req, long board, long sel_no, std::string_view text) {
-  const std::string dir = board_dir(req, board);
+bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no, std::string_view text) {
+  const std::string dir = board_dir(store, board);
   const std::string path = dir + "x" + std::to_string(sel_no) + ".dat";
-  const WriteToken& token = req.write_token();
-  return ensure_directory(dir) && replace_file(token, path, path + ".tmp", text, 0600);
+  return ensure_directory(dir) && replace_file(w, path, path + ".tmp", text, 0600);
 }
 
-std::string ReadContentsDATA(Request& req, long board, long sel_no) {
+std::string ReadContentsDATA(Store& store, long board, long sel_no) {
   std::string body =
-      read_file(board_dir(req, board) + "x" + std::to_string(sel_no) + ".dat").value_or("");
+      read_file(board_dir(store, board) + "x" + std::to_string(sel_no) + ".dat").value_or("");
   if (body.size() > kBodyLimit) body.resize(kBodyLimit);
   return body;
 }
 
-std::vector<ADD_FILE> attachments_of(Request& req, long board, long sel_no) {
+std::vector<ADD_FILE> attachments_of(Store& store, long board, long sel_no) {
   std::vector<ADD_FILE> found;
-  for (const ADD_FILE& a : attachment_records(req, board)) {
+  for (const ADD_FILE& a : *attachment_records(store, board)) {
     if (a.SEL_NO == sel_no) found.push_back(a);
   }
   return found;
 }
 
-std::optional<ADD_FILE> ReadADD_FILE(Request& req, long board, long sel_no, long file_no) {
-  for (const ADD_FILE& a : attachment_records(req, board)) {
+std::optional<ADD_FILE> ReadADD_FILE(Store& store, long board, long sel_no, long file_no) {
+  for (const ADD_FILE& a : *attachment_records(store, board)) {
     if (a.SEL_NO == sel_no && a.FILE_NO == file_no) return a;
   }
   return std::nullopt;
 }
 
-bool WriteADD_FILE(Request& req, long board, const ADD_FILE& record) {
-  const WriteToken& token = req.write_token();
-  if (!ensure_directory(board_dir(req, board))) return false;
-  auto file = add_file(req, board);
-  const std::vector<ADD_FILE>& records = attachment_records(req, board);
+bool WriteADD_FILE(Store& store, const WriteToken& w, long board, const ADD_FILE& record) {
+  if (!ensure_directory(board_dir(store, board))) return false;
+  auto file = add_file(store, board);
+  const auto held = attachment_records(store, board);
+  const std::vector<ADD_FILE>& records = *held;
   std::size_t i = 0;
   while (i < records.size() &&
          !(records[i].SEL_NO == record.SEL_NO && records[i].FILE_NO == record.FILE_NO)) {
     ++i;
   }
-  bool ok = i < records.size() ? file.overwrite(token, i, record) : file.append(token, record);
-  req.cache.invalidate(file.path());
+  bool ok = i < records.size() ? file.overwrite(w, i, record) : file.append(w, record);
+  store.cache().invalidate(file.path());
   return ok;
 }
 
 namespace {
 
 template <class Drop>
-bool delete_attachments(Request& req, long board, Drop drop) {
-  auto file = add_file(req, board);
+bool delete_attachments(Store& store, const WriteToken& w, long board, Drop drop) {
+  auto file = add_file(store, board);
   if (!file_exists(file.path())) return false;
   std::vector<ADD_FILE> kept;
   bool removed = false;
-  for (const ADD_FILE& a : attachment_records(req, board)) {
+  for (const ADD_FILE& a : *attachment_records(store, board)) {
     if (drop(a)) {
       removed = true;
     } else {
       kept.push_back(a);
     }
   }
-  bool ok = file.replace_all(req.write_token(), file.path() + ".tmp", kept);
-  req.cache.invalidate(file.path());
+  bool ok = file.replace_all(w, file.path() + ".tmp", kept);
+  store.cache().invalidate(file.path());
   return ok && removed;
 }
 
 }  // namespace
 
-bool DeleteADD_FILE(Request& req, long board, long sel_no) {
-  return delete_attachments(req, board, [&](const ADD_FILE& a) { return a.SEL_NO == sel_no; });
+bool DeleteADD_FILE(Store& store, const WriteToken& w, long board, long sel_no) {
+  return delete_attachments(store, w, board, [&](const ADD_FILE& a) { return a.SEL_NO == sel_no; });
 }
 
-bool DeleteADD_FILE2(Request& req, long board, long sel_no, long file_no) {
+bool DeleteADD_FILE2(Store& store, const WriteToken& w, long board, long sel_no, long file_no) {
   return delete_attachments(
-      req, board, [&](const ADD_FILE& a) { return a.SEL_NO == sel_no && a.FILE_NO == file_no; });
+      store, w, board, [&](const ADD_FILE& a) { return a.SEL_NO == sel_no && a.FILE_NO == file_no; });
 }
 
 long get_filelength(const std::string& path) {

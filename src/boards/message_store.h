@@ -33,7 +33,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 #include "store/fd.h"
 
 namespace plazet {
@@ -82,7 +83,7 @@ enum class IndexKey { kSelNo = 1, kPosition = 2 };
 enum class IndexMax { kHighestNumber = 1, kLastRecord = 2 };
 
 // "<DATA_FILE_PATH><board>/"
-[[nodiscard]] std::string board_dir(const Request& req, long board);
+[[nodiscard]] std::string board_dir(const Store& store, long board);
 
 // What orders and threads the messages: enough to count, page, step and
 // find a thread without decoding the texts of every record.
@@ -128,48 +129,48 @@ class BoardIndex {
   std::shared_ptr<State> state_;
 };
 
-[[nodiscard]] const BoardIndex& board_index(Request& req, long board);
+[[nodiscard]] std::shared_ptr<const BoardIndex> board_index(Store& store, long board);
 
 // Every record decoded, in file order (for tools and tests; pages use
 // board_index).
-[[nodiscard]] std::vector<INDEX_DATA> index_records(Request& req, long board);
+[[nodiscard]] std::vector<INDEX_DATA> index_records(Store& store, long board);
 
-[[nodiscard]] std::size_t CountINDEX_DATA(Request& req, long board);
+[[nodiscard]] std::size_t CountINDEX_DATA(Store& store, long board);
 // kSelNo: the first record with that number; kPosition: the record at that
 // 1-based position.
-[[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA(Request& req, long board, long key,
+[[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA(Store& store, long board, long key,
                                                        IndexKey mode);
-[[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Request& req, long board, IndexMax mode);
+[[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA_MAX(Store& store, long board, IndexMax mode);
 // The k-th (from 0) record of thread `thread`, in file order.
-[[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA_G(Request& req, long board, std::size_t k,
+[[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA_G(Store& store, long board, std::size_t k,
                                                          long thread);
 
 // Stores a new message: `record.SEL_NO` is 0 for a new thread or the
 // parent's number for a reply. The new number is the highest plus one; a
 // reply goes after its parent's subtree (at the end, as a top entry, when
-// the parent is gone). The author gets a read mark. Returns the record as
+// the parent is gone). The writer gets a read mark. Returns the record as
 // stored, or nullopt when the index could not be written.
-[[nodiscard]] std::optional<INDEX_DATA> WriteINDEX_DATA(Request& req, INDEX_DATA record);
+[[nodiscard]] std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, INDEX_DATA record);
 
 // Overwrites every record of `record.FOLDER_NO` with its SEL_NO; false when
 // there is none.
-bool ReWriteINDEX_DATA(Request& req, const INDEX_DATA& record);
+[[nodiscard]] bool ReWriteINDEX_DATA(Store& store, const WriteToken& w, const INDEX_DATA& record);
 // Removes every record with that number; false when there was none.
-bool DeleteINDEX_DATA(Request& req, long board, long sel_no);
+[[nodiscard]] bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no);
 
 // Replaces the body of message `sel_no`.
-[[nodiscard]] bool WriteContentsDATA(Request& req, long board, long sel_no, std::string_view text);
+[[nodiscard]] bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no, std::string_view text);
 // The body, at most 99999 bytes; "" when there is none.
-[[nodiscard]] std::string ReadContentsDATA(Request& req, long board, long sel_no);
+[[nodiscard]] std::string ReadContentsDATA(Store& store, long board, long sel_no);
 
 // The message's attachment records, in file order.
-[[nodiscard]] std::vector<ADD_FILE> attachments_of(Request& req, long board, long sel_no);
-[[nodiscard]] std::optional<ADD_FILE> ReadADD_FILE(Request& req, long board, long sel_no,
+[[nodiscard]] std::vector<ADD_FILE> attachments_of(Store& store, long board, long sel_no);
+[[nodiscard]] std::optional<ADD_FILE> ReadADD_FILE(Store& store, long board, long sel_no,
                                                    long file_no);
 // Overwrites the record of the same (SEL_NO, FILE_NO) or appends.
-bool WriteADD_FILE(Request& req, long board, const ADD_FILE& record);
-bool DeleteADD_FILE(Request& req, long board, long sel_no);
-bool DeleteADD_FILE2(Request& req, long board, long sel_no, long file_no);
+[[nodiscard]] bool WriteADD_FILE(Store& store, const WriteToken& w, long board, const ADD_FILE& record);
+[[nodiscard]] bool DeleteADD_FILE(Store& store, const WriteToken& w, long board, long sel_no);
+[[nodiscard]] bool DeleteADD_FILE2(Store& store, const WriteToken& w, long board, long sel_no, long file_no);
 
 // Size of a file in bytes; 0 when it does not exist.
 [[nodiscard]] long get_filelength(const std::string& path);

@@ -18,7 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -36,31 +37,29 @@ struct ReadPointCodec {
 };
 
 // Every mark on a message, in file order.
-[[nodiscard]] std::vector<READ_POINT> readers_of(Request& req, long board, long sel_no);
-// The logged-in user's mark on a message.
-[[nodiscard]] std::optional<READ_POINT> ReadREAD_POINT(Request& req, long board, long sel_no);
+[[nodiscard]] std::vector<READ_POINT> readers_of(Store& store, long board, long sel_no);
+// The mark of the user `user_id` on a message.
+[[nodiscard]] std::optional<READ_POINT> ReadREAD_POINT(Store& store, long board, long sel_no,
+                                                       std::string_view user_id);
 // The k-th (from 0) mark on a message, whoever's.
-[[nodiscard]] std::optional<READ_POINT> ReadREAD_POINT2(Request& req, long board, long sel_no,
+[[nodiscard]] std::optional<READ_POINT> ReadREAD_POINT2(Store& store, long board, long sel_no,
                                                         std::size_t k);
 // Overwrites the mark of the same user or appends; false when the board's
 // directory does not exist.
-bool WriteREAD_POINT(Request& req, long board, const READ_POINT& mark);
+[[nodiscard]] bool WriteREAD_POINT(Store& store, const WriteToken& w, long board, const READ_POINT& mark);
 // Empties a message's marks.
-void DeleteREAD_POINT(Request& req, long board, long sel_no);
+[[nodiscard]] bool DeleteREAD_POINT(Store& store, const WriteToken& w, long board, long sel_no);
 
-// Messages of the board the logged-in user has not read; 0 when he has
+// Messages of the board the user `user_id` has not read; 0 when he has
 // taken the board out of his notices. Each mark file is opened once.
-[[nodiscard]] long CountREAD_POINT(Request& req, long board);
-// The sum of the counts over the readable folders in the subtree of the Dir
-// at display number `p`.
-[[nodiscard]] long get_noread(Request& req, int p);
+[[nodiscard]] long CountREAD_POINT(Store& store, long board, std::string_view user_id);
 
 // The 1-based line of `user_id` in the board's opt-out list.
-[[nodiscard]] std::optional<int> ChkUNREAD(Request& req, long board, std::string_view user_id);
+[[nodiscard]] std::optional<int> ChkUNREAD(Store& store, long board, std::string_view user_id);
 inline constexpr int kAlreadyListed = -2;
 // Adds `user_id` to the opt-out list: 0, or kAlreadyListed.
-int WriteUNREAD(Request& req, long board, std::string_view user_id);
+[[nodiscard]] int WriteUNREAD(Store& store, const WriteToken& w, long board, std::string_view user_id);
 // Removes every line equal to `user_id`; false when there was none.
-bool DeleteUNREAD(Request& req, long board, std::string_view user_id);
+[[nodiscard]] bool DeleteUNREAD(Store& store, const WriteToken& w, long board, std::string_view user_id);
 
 }  // namespace plazet

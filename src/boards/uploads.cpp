@@ -8,6 +8,7 @@
 
 #include "store/atomic_file.h"
 #include "store/dirs.h"
+#include "store/paths.h"
 #include "store/file_io.h"
 #include "text/sjis.h"
 
@@ -25,12 +26,11 @@ std::string fit_text_field(std::string_view text, std::size_t width) {
   return std::string(text.substr(0, end));
 }
 
-std::optional<UploadName> cut_filename(const FormInput& form, std::string_view value) {
+std::optional<UploadName> split_upload_value(std::string_view value) {
   const std::size_t comma = value.rfind(',');
   if (comma == std::string_view::npos) return std::nullopt;
   UploadName upload;
   upload.temp_name = std::string(value.substr(comma + 1));
-  if (!form.is_own_upload(upload.temp_name)) return std::nullopt;
 
   // The browser may send its whole path; a trail byte can look like "\\".
   const std::string_view path = value.substr(0, comma);
@@ -62,26 +62,21 @@ bool filemove(const WriteToken& token, const std::string& source, const std::str
   return true;
 }
 
-std::string attachment_dir(const Request& req, long board, long sel_no, long slot) {
-  return req.sys.ADD_FILE_PATH + std::to_string(board) + "/x" + std::to_string(sel_no) + "/" +
+std::string attachment_dir(std::string_view ADD_FILE_PATH, long board, long sel_no, long slot) {
+  return std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" + std::to_string(sel_no) + "/" +
          std::to_string(slot) + "/";
 }
 
-bool store_upload(Request& req, long board, long sel_no, long slot, const UploadName& upload) {
-  const WriteToken& token = req.write_token();
-  const std::string board_part = req.sys.ADD_FILE_PATH + std::to_string(board);
+bool store_upload(const WriteToken& w, std::string_view ADD_FILE_PATH, std::string_view upload_dir,
+                  long board, long sel_no, long slot, const UploadName& upload) {
+  const std::string board_part = std::string(ADD_FILE_PATH) + std::to_string(board);
   const std::string message_part = board_part + "/x" + std::to_string(sel_no);
+  const std::string slot_dir = attachment_dir(ADD_FILE_PATH, board, sel_no, slot);
   if (!ensure_directory(board_part) || !ensure_directory(message_part) ||
-      !ensure_directory(attachment_dir(req, board, sel_no, slot))) {
+      !ensure_directory(slot_dir)) {
     return false;
   }
-  return filemove(token, editpath(upload.temp_name, req.upload_dir),
-                  attachment_dir(req, board, sel_no, slot) + upload.file_name);
-}
-
-void discard_upload(Request& req, std::string_view temp_name) {
-  if (!req.form.is_own_upload(temp_name)) return;
-  (void)::unlink(editpath(temp_name, req.upload_dir).c_str());
+  return filemove(w, editpath(upload.temp_name, upload_dir), slot_dir + upload.file_name);
 }
 
 }  // namespace plazet

@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "frame/form.h"
-#include "frame/request.h"
 #include "store/data_lock.h"
 
 namespace plazet {
@@ -30,9 +28,17 @@ struct UploadName {
 // Splits an upload field's value. The temporary name follows the last comma
 // (the parser appends it; a browser's file name may hold commas itself); the
 // file name is what follows the last one-byte "\\" or "/" before it, cut to
-// its field. nullopt unless the temporary file is one this request's parser
-// created, and for a file name "", "." or "..".
-[[nodiscard]] std::optional<UploadName> cut_filename(const FormInput& form, std::string_view value);
+// its field. nullopt for a file name "", "." or "..".
+[[nodiscard]] std::optional<UploadName> split_upload_value(std::string_view value);
+
+// split_upload_value, and nullopt unless the temporary file is one that this
+// request's form parser (`form.is_own_upload`) created.
+template <class Form>
+[[nodiscard]] std::optional<UploadName> cut_filename(const Form& form, std::string_view value) {
+  std::optional<UploadName> upload = split_upload_value(value);
+  if (!upload || !form.is_own_upload(upload->temp_name)) return std::nullopt;
+  return upload;
+}
 
 // Moves `source` to `destination`, replacing a file of that name: a rename,
 // or a copy when the two lie on different file systems. The file keeps the
@@ -41,15 +47,14 @@ struct UploadName {
                             const std::string& destination);
 
 // "<ADD_FILE_PATH><board>/x<sel_no>/<slot>/"
-[[nodiscard]] std::string attachment_dir(const Request& req, long board, long sel_no, long slot);
+[[nodiscard]] std::string attachment_dir(std::string_view ADD_FILE_PATH, long board, long sel_no,
+                                         long slot);
 
-// Makes the slot's directories (0700) and moves the upload into it under
-// its file name. False when the upload could not be placed there.
-[[nodiscard]] bool store_upload(Request& req, long board, long sel_no, long slot,
+// Makes the slot's directories (0700) under ADD_FILE_PATH and moves the
+// upload from `upload_dir` into it under its file name. False when the
+// upload could not be placed there.
+[[nodiscard]] bool store_upload(const WriteToken& w, std::string_view ADD_FILE_PATH,
+                                std::string_view upload_dir, long board, long sel_no, long slot,
                                 const UploadName& upload);
-
-// Removes an upload file of this request that was not stored; names the
-// parser did not create here are never touched.
-void discard_upload(Request& req, std::string_view temp_name);
 
 }  // namespace plazet

@@ -1,8 +1,9 @@
-// The right of the logged-in user on a folder: 0 none, 1 read, 2 read and
+// The right of a user on a folder: 0 none, 1 read, 2 read and
 // write, 3 board manager. Administrators always have 3.
 #pragma once
 
-#include "frame/request.h"
+#include "store/store.h"
+#include "users/mst_user.h"
 
 namespace plazet {
 
@@ -14,6 +15,6 @@ inline constexpr int kRightManage = 3;
 // Sources only ever add: the user's entries, then the folder's level
 // thresholds, then the group entries for the primary group and the user's
 // memberships. Every file involved is read once per request.
-[[nodiscard]] int chk_ACL(Request& req, long folder_no);
+[[nodiscard]] int chk_ACL(Store& store, const MST_USER& user, long folder_no);
 
 }  // namespace plazet

@@ -15,15 +15,15 @@ struct AclFile {
 };
 
 template <class Codec>
-RecordFile<Codec> acl_file(const Request& req, const char* name) {
-  return RecordFile<Codec>(req.data_path(name));
+RecordFile<Codec> acl_file(const Store& store, const char* name) {
+  return RecordFile<Codec>(store.path(name));
 }
 
 template <class Codec>
-const AclFile<typename Codec::Record>& load(Request& req, const char* name) {
+std::shared_ptr<const AclFile<typename Codec::Record>> load(Store& store, const char* name) {
   using Record = typename Codec::Record;
-  auto file = acl_file<Codec>(req, name);
-  return req.cache.get<AclFile<Record>>(file.path(), [&] {
+  auto file = acl_file<Codec>(store, name);
+  return store.cache().get<AclFile<Record>>(file.path(), [&] {
     AclFile<Record> acl;
     acl.records = file.read_all();
     for (const Record& r : acl.records) acl.by_folder[r.FOLDER_NO].push_back(r);
@@ -32,32 +32,34 @@ const AclFile<typename Codec::Record>& load(Request& req, const char* name) {
 }
 
 template <class Codec, class Same>
-bool write_entry(Request& req, const char* name, const typename Codec::Record& entry, Same same) {
-  auto file = acl_file<Codec>(req, name);
-  const auto& records = load<Codec>(req, name).records;
+bool write_entry(Store& store, const WriteToken& w, const char* name, const typename Codec::Record& entry, Same same) {
+  auto file = acl_file<Codec>(store, name);
+  const auto file_held = load<Codec>(store, name);
+  const auto& records = file_held->records;
   std::size_t i = 0;
   while (i < records.size() && !same(records[i])) ++i;
   bool overwritten = i < records.size();
-  bool ok = overwritten ? file.overwrite(req.write_token(), i, entry)
-                        : file.append(req.write_token(), entry);
-  req.cache.invalidate(file.path());
+  bool ok = overwritten ? file.overwrite(w, i, entry)
+                        : file.append(w, entry);
+  store.cache().invalidate(file.path());
   return ok && overwritten;
 }
 
 template <class Codec, class Drop>
-bool delete_entries(Request& req, const char* name, Drop drop) {
-  auto file = acl_file<Codec>(req, name);
+bool delete_entries(Store& store, const WriteToken& w, const char* name, Drop drop) {
+  auto file = acl_file<Codec>(store, name);
   std::vector<typename Codec::Record> kept;
   bool removed = false;
-  for (const auto& r : load<Codec>(req, name).records) {
+  const auto held = load<Codec>(store, name);
+  for (const auto& r : held->records) {
     if (drop(r)) {
       removed = true;
     } else {
       kept.push_back(r);
     }
   }
-  bool ok = file.replace_all(req.write_token(), file.path() + ".tmp", kept);
-  req.cache.invalidate(file.path());
+  bool ok = file.replace_all(w, file.path() + ".tmp", kept);
+  store.cache().invalidate(file.path());
   return ok && removed;
 }
 
@@ -93,47 +95,47 @@ void BUAclCodec::encode(const B_U_ACL& r, unsigned char* p) {
   store_i32(p + 28, r.ACL_MODE);
 }
 
-const std::vector<B_G_ACL>& group_entries(Request& req, long folder_no) {
-  return entries_of(load<BGAclCodec>(req, kGroupFile), folder_no);
+std::vector<B_G_ACL> group_entries(Store& store, long folder_no) {
+  return entries_of(*load<BGAclCodec>(store, kGroupFile), folder_no);
 }
 
-const std::vector<B_U_ACL>& user_entries(Request& req, long folder_no) {
-  return entries_of(load<BUAclCodec>(req, kUserFile), folder_no);
+std::vector<B_U_ACL> user_entries(Store& store, long folder_no) {
+  return entries_of(*load<BUAclCodec>(store, kUserFile), folder_no);
 }
 
-std::optional<B_G_ACL> ReadB_G_ACL(Request& req, long folder_no, std::size_t n) {
-  const auto& entries = group_entries(req, folder_no);
+std::optional<B_G_ACL> ReadB_G_ACL(Store& store, long folder_no, std::size_t n) {
+  const auto entries = group_entries(store, folder_no);
   if (n >= entries.size()) return std::nullopt;
   return entries[n];
 }
 
-std::optional<B_U_ACL> ReadB_U_ACL(Request& req, long folder_no, std::size_t n) {
-  const auto& entries = user_entries(req, folder_no);
+std::optional<B_U_ACL> ReadB_U_ACL(Store& store, long folder_no, std::size_t n) {
+  const auto entries = user_entries(store, folder_no);
   if (n >= entries.size()) return std::nullopt;
   return entries[n];
 }
 
-bool WriteB_G_ACL(Request& req, const B_G_ACL& entry) {
-  return write_entry<BGAclCodec>(req, kGroupFile, entry, [&](const B_G_ACL& r) {
+bool WriteB_G_ACL(Store& store, const WriteToken& w, const B_G_ACL& entry) {
+  return write_entry<BGAclCodec>(store, w, kGroupFile, entry, [&](const B_G_ACL& r) {
     return r.FOLDER_NO == entry.FOLDER_NO && r.GROUP_NO == entry.GROUP_NO;
   });
 }
 
-bool WriteB_U_ACL(Request& req, const B_U_ACL& entry) {
+bool WriteB_U_ACL(Store& store, const WriteToken& w, const B_U_ACL& entry) {
   const std::string id = fit_field(entry.USER_ID, B_U_ACL::kIdWidth);
-  return write_entry<BUAclCodec>(req, kUserFile, entry, [&](const B_U_ACL& r) {
+  return write_entry<BUAclCodec>(store, w, kUserFile, entry, [&](const B_U_ACL& r) {
     return r.FOLDER_NO == entry.FOLDER_NO && r.USER_ID == id;
   });
 }
 
-bool DeleteB_G_ACL(Request& req, long folder_no, long group_no) {
-  return delete_entries<BGAclCodec>(req, kGroupFile, [&](const B_G_ACL& r) {
+bool DeleteB_G_ACL(Store& store, const WriteToken& w, long folder_no, long group_no) {
+  return delete_entries<BGAclCodec>(store, w, kGroupFile, [&](const B_G_ACL& r) {
     return r.GROUP_NO == group_no && (folder_no == 0 || r.FOLDER_NO == folder_no);
   });
 }
 
-bool DeleteB_U_ACL(Request& req, long folder_no, std::string_view user_id) {
-  return delete_entries<BUAclCodec>(req, kUserFile, [&](const B_U_ACL& r) {
+bool DeleteB_U_ACL(Store& store, const WriteToken& w, long folder_no, std::string_view user_id) {
+  return delete_entries<BUAclCodec>(store, w, kUserFile, [&](const B_U_ACL& r) {
     return r.FOLDER_NO == folder_no && r.USER_ID == user_id;
   });
 }

@@ -22,7 +22,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -55,22 +56,22 @@ struct BUAclCodec {
 
 // The entries of one folder, in file order. Both files are read once per
 // request and indexed by folder.
-[[nodiscard]] const std::vector<B_G_ACL>& group_entries(Request& req, long folder_no);
-[[nodiscard]] const std::vector<B_U_ACL>& user_entries(Request& req, long folder_no);
+[[nodiscard]] std::vector<B_G_ACL> group_entries(Store& store, long folder_no);
+[[nodiscard]] std::vector<B_U_ACL> user_entries(Store& store, long folder_no);
 
 // The n-th (from 0) entry of a folder.
-[[nodiscard]] std::optional<B_G_ACL> ReadB_G_ACL(Request& req, long folder_no, std::size_t n);
-[[nodiscard]] std::optional<B_U_ACL> ReadB_U_ACL(Request& req, long folder_no, std::size_t n);
+[[nodiscard]] std::optional<B_G_ACL> ReadB_G_ACL(Store& store, long folder_no, std::size_t n);
+[[nodiscard]] std::optional<B_U_ACL> ReadB_U_ACL(Store& store, long folder_no, std::size_t n);
 
 // Overwrites the entry with the same key in place or appends; true when an
 // entry was overwritten.
-bool WriteB_G_ACL(Request& req, const B_G_ACL& entry);
-bool WriteB_U_ACL(Request& req, const B_U_ACL& entry);
+[[nodiscard]] bool WriteB_G_ACL(Store& store, const WriteToken& w, const B_G_ACL& entry);
+[[nodiscard]] bool WriteB_U_ACL(Store& store, const WriteToken& w, const B_U_ACL& entry);
 
 // Removes the group's entries on a folder, or on every folder when
 // `folder_no` is 0; true when something was removed.
-bool DeleteB_G_ACL(Request& req, long folder_no, long group_no);
+[[nodiscard]] bool DeleteB_G_ACL(Store& store, const WriteToken& w, long folder_no, long group_no);
 // Removes the user's entry on a folder; true when something was removed.
-bool DeleteB_U_ACL(Request& req, long folder_no, std::string_view user_id);
+[[nodiscard]] bool DeleteB_U_ACL(Store& store, const WriteToken& w, long folder_no, std::string_view user_id);
 
 }  // namespace plazet

@@ -16,13 +16,13 @@ struct SettingsFile {
   std::unordered_map<long, std::size_t> first_of;  // folder number -> index
 };
 
-RecordFile<BTitle2Codec> settings_file(const Request& req) {
-  return RecordFile<BTitle2Codec>(req.data_path(kFile));
+RecordFile<BTitle2Codec> settings_file(const Store& store) {
+  return RecordFile<BTitle2Codec>(store.path(kFile));
 }
 
-const SettingsFile& load(Request& req) {
-  auto file = settings_file(req);
-  return req.cache.get<SettingsFile>(file.path(), [&] {
+std::shared_ptr<const SettingsFile> load(Store& store) {
+  auto file = settings_file(store);
+  return store.cache().get<SettingsFile>(file.path(), [&] {
     SettingsFile s;
     s.records = file.read_all();
     for (std::size_t i = 0; i < s.records.size(); ++i)
@@ -67,39 +67,41 @@ void BTitle2Codec::encode(const B_TITLE2& r, unsigned char* p) {
   store_text(p + 8792, 8, r.RESFONTCOLOR);
 }
 
-std::optional<B_TITLE2> ReadB_TITLE2(Request& req, long folder_no) {
-  const SettingsFile& s = load(req);
+std::optional<B_TITLE2> ReadB_TITLE2(Store& store, long folder_no) {
+  const auto held = load(store);
+  const SettingsFile& s = *held;
   auto it = s.first_of.find(folder_no);
   if (it == s.first_of.end()) return std::nullopt;
   return s.records[it->second];
 }
 
-bool InsertB_TITLE2(Request& req, const B_TITLE2& record) {
-  auto file = settings_file(req);
-  bool ok = file.append(req.write_token(), record);
-  req.cache.invalidate(file.path());
+bool InsertB_TITLE2(Store& store, const WriteToken& w, const B_TITLE2& record) {
+  auto file = settings_file(store);
+  bool ok = file.append(w, record);
+  store.cache().invalidate(file.path());
   return ok;
 }
 
-bool DeleteB_TITLE2(Request& req, long folder_no) {
-  auto file = settings_file(req);
+bool DeleteB_TITLE2(Store& store, const WriteToken& w, long folder_no) {
+  auto file = settings_file(store);
   std::vector<B_TITLE2> kept;
   bool removed = false;
-  for (const B_TITLE2& r : load(req).records) {
+  const auto held = load(store);
+  for (const B_TITLE2& r : held->records) {
     if (r.FOLDER_NO == folder_no) {
       removed = true;
     } else {
       kept.push_back(r);
     }
   }
-  bool ok = file.replace_all(req.write_token(), file.path() + ".tmp", kept);
-  req.cache.invalidate(file.path());
+  bool ok = file.replace_all(w, file.path() + ".tmp", kept);
+  store.cache().invalidate(file.path());
   return ok && removed;
 }
 
-bool ReWriteB_TITLE2(Request& req, const B_TITLE2& record) {
-  auto file = settings_file(req);
-  std::vector<B_TITLE2> records = load(req).records;
+bool ReWriteB_TITLE2(Store& store, const WriteToken& w, const B_TITLE2& record) {
+  auto file = settings_file(store);
+  std::vector<B_TITLE2> records = load(store)->records;
   bool matched = false;
   for (B_TITLE2& r : records) {
     if (r.FOLDER_NO == record.FOLDER_NO) {
@@ -107,9 +109,9 @@ bool ReWriteB_TITLE2(Request& req, const B_TITLE2& record) {
       matched = true;
     }
   }
-  bool ok = matched ? file.replace_all(req.write_token(), file.path() + ".TMP", records)
-                    : file.append(req.write_token(), record);
-  req.cache.invalidate(file.path());
+  bool ok = matched ? file.replace_all(w, file.path() + ".TMP", records)
+                    : file.append(w, record);
+  store.cache().invalidate(file.path());
   return ok;
 }
 

@@ -23,7 +23,8 @@
 #include <optional>
 #include <string>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -51,15 +52,15 @@ struct BTitle2Codec {
 };
 
 // The first record of folder `folder_no`.
-[[nodiscard]] std::optional<B_TITLE2> ReadB_TITLE2(Request& req, long folder_no);
+[[nodiscard]] std::optional<B_TITLE2> ReadB_TITLE2(Store& store, long folder_no);
 
 // Appends a record.
-bool InsertB_TITLE2(Request& req, const B_TITLE2& record);
+[[nodiscard]] bool InsertB_TITLE2(Store& store, const WriteToken& w, const B_TITLE2& record);
 
 // Removes every record of folder `folder_no`; false when there was none.
-bool DeleteB_TITLE2(Request& req, long folder_no);
+[[nodiscard]] bool DeleteB_TITLE2(Store& store, const WriteToken& w, long folder_no);
 
 // Replaces every record of `record.FOLDER_NO`, or appends it when there is none.
-bool ReWriteB_TITLE2(Request& req, const B_TITLE2& record);
+[[nodiscard]] bool ReWriteB_TITLE2(Store& store, const WriteToken& w, const B_TITLE2& record);
 
 }  // namespace plazet

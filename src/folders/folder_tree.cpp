@@ -69,9 +69,9 @@ std::optional<B_TITLE> parse_title_line(std::string_view line) {
   return t;
 }
 
-const TreeFile& load(Request& req) {
-  const std::string path = req.data_path(kFile);
-  return req.cache.get<TreeFile>(path, [&] {
+std::shared_ptr<const TreeFile> load(Store& store) {
+  const std::string path = store.path(kFile);
+  return store.cache().get<TreeFile>(path, [&] {
     TreeFile tree;
     tree.lines = LinedText(read_file(path).value_or(std::string()), kLineBytes);
     for (std::size_t i = 0; i < tree.lines.size(); ++i) {
@@ -85,10 +85,10 @@ const TreeFile& load(Request& req) {
 }
 
 // Replaces the tree file with `text` through its temporary file.
-bool commit_tree(Request& req, const char* temp_suffix, const std::string& text) {
-  const std::string path = req.data_path(kFile);
-  bool ok = replace_file(req.write_token(), path, path + temp_suffix, text, 0666);
-  req.cache.invalidate(path);
+bool commit_tree(Store& store, const WriteToken& w, const char* temp_suffix, const std::string& text) {
+  const std::string path = store.path(kFile);
+  bool ok = replace_file(w, path, path + temp_suffix, text, 0666);
+  store.cache().invalidate(path);
   return ok;
 }
 
@@ -100,12 +100,14 @@ std::string format_title_line(const B_TITLE& t) {
          std::to_string(t.FOLDER_NO) + "," + kind_word(t.MODE) + ",\n";
 }
 
-const std::vector<B_TITLE>& folder_tree(Request& req) {
-  return load(req).folders;
+std::shared_ptr<const std::vector<B_TITLE>> folder_tree(Store& store) {
+  std::shared_ptr<const TreeFile> file = load(store);
+  return std::shared_ptr<const std::vector<B_TITLE>>(file, &file->folders);
 }
 
-std::optional<B_TITLE> ReadB_TITLE(Request& req, long key, TitleKey mode) {
-  const std::vector<B_TITLE>& folders = folder_tree(req);
+std::optional<B_TITLE> ReadB_TITLE(Store& store, long key, TitleKey mode) {
+  const auto tree = folder_tree(store);
+  const std::vector<B_TITLE>& folders = *tree;
   if (mode == TitleKey::kDisplayNo) {
     if (key < 1 || static_cast<std::size_t>(key) > folders.size()) return std::nullopt;
     return folders[static_cast<std::size_t>(key - 1)];
@@ -116,26 +118,28 @@ std::optional<B_TITLE> ReadB_TITLE(Request& req, long key, TitleKey mode) {
   return std::nullopt;
 }
 
-int physical_line_of(Request& req, int p) {
-  const TreeFile& tree = load(req);
+int physical_line_of(Store& store, int p) {
+  const auto file = load(store);
+  const TreeFile& tree = *file;
   if (p >= 1 && static_cast<std::size_t>(p) <= tree.physical_line.size()) {
     return tree.physical_line[static_cast<std::size_t>(p - 1)];
   }
   return static_cast<int>(tree.lines.size());
 }
 
-std::optional<int> display_number(Request& req, long folder_no) {
-  const std::vector<B_TITLE>& folders = folder_tree(req);
+std::optional<int> display_number(Store& store, long folder_no) {
+  const auto tree = folder_tree(store);
+  const std::vector<B_TITLE>& folders = *tree;
   for (std::size_t i = 0; i < folders.size(); ++i) {
     if (folders[i].FOLDER_NO == folder_no) return static_cast<int>(i + 1);
   }
   return std::nullopt;
 }
 
-bool InsertB_TITLE(Request& req, int p, const B_TITLE& title) {
+bool InsertB_TITLE(Store& store, const WriteToken& w, int p, const B_TITLE& title) {
   if (p < 1) return false;
-  const LinedText& lines = load(req).lines;
-  (void)req.write_token();
+  const auto file = load(store);
+  const LinedText& lines = file->lines;
   std::string text;
   int i = 0;
   for (std::size_t n = 0; n < lines.size(); ++n) {
@@ -147,28 +151,29 @@ bool InsertB_TITLE(Request& req, int p, const B_TITLE& title) {
     }
   }
   if (lines.size() == 0) text = format_title_line(title);
-  return commit_tree(req, ".TMP", text);
+  return commit_tree(store, w, ".TMP", text);
 }
 
-bool DeleteB_TITLE(Request& req, int p) {
-  const LinedText& lines = load(req).lines;
-  (void)req.write_token();
+bool DeleteB_TITLE(Store& store, const WriteToken& w, int p) {
+  const auto file = load(store);
+  const LinedText& lines = file->lines;
   if (p < 1 || static_cast<std::size_t>(p) > lines.size()) {
     // A missing tree file is created empty, as by every writer.
-    if (!file_exists(req.data_path(kFile))) (void)commit_tree(req, ".tmp", "");
+    if (!file_exists(store.path(kFile))) (void)commit_tree(store, w, ".tmp", "");
     return false;
   }
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i + 1 != static_cast<std::size_t>(p)) text += lines[i];
   }
-  return commit_tree(req, ".tmp", text);
+  return commit_tree(store, w, ".tmp", text);
 }
 
-bool ReWriteB_TITLE(Request& req, const B_TITLE& title) {
+bool ReWriteB_TITLE(Store& store, const WriteToken& w, const B_TITLE& title) {
   bool replaced = false;
   std::string text;
-  const LinedText& lines = load(req).lines;
+  const auto file = load(store);
+  const LinedText& lines = file->lines;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     std::string_view line = lines[n];
     std::size_t first = line.find(',');
@@ -182,13 +187,14 @@ bool ReWriteB_TITLE(Request& req, const B_TITLE& title) {
       text += line;
     }
   }
-  return commit_tree(req, ".tmp", text) && replaced;
+  return commit_tree(store, w, ".tmp", text) && replaced;
 }
 
-std::optional<int> get_upper_folder(Request& req, int p) {
-  std::optional<B_TITLE> line = ReadB_TITLE(req, p, TitleKey::kDisplayNo);
+std::optional<int> get_upper_folder(Store& store, int p) {
+  std::optional<B_TITLE> line = ReadB_TITLE(store, p, TitleKey::kDisplayNo);
   if (!line || line->DEPTH == 0) return std::nullopt;
-  const std::vector<B_TITLE>& folders = folder_tree(req);
+  const auto tree = folder_tree(store);
+  const std::vector<B_TITLE>& folders = *tree;
   for (int q = p - 1; q >= 1; --q) {
     if (folders[static_cast<std::size_t>(q - 1)].DEPTH < line->DEPTH) return q;
   }

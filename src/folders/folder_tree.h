@@ -5,11 +5,13 @@
 // or by its display number (its 1-based position among the valid lines).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -29,33 +31,33 @@ enum class TitleKey { kFolderNo = 1, kDisplayNo = 2 };
 
 // The valid lines in display order (display number = index + 1). Read once
 // per request; empty when the file is missing (it is not created).
-[[nodiscard]] const std::vector<B_TITLE>& folder_tree(Request& req);
+[[nodiscard]] std::shared_ptr<const std::vector<B_TITLE>> folder_tree(Store& store);
 
 // The line whose folder number (kFolderNo) or display number (kDisplayNo)
 // equals `key`.
-[[nodiscard]] std::optional<B_TITLE> ReadB_TITLE(Request& req, long key, TitleKey mode);
+[[nodiscard]] std::optional<B_TITLE> ReadB_TITLE(Store& store, long key, TitleKey mode);
 
 // The display number of the folder `folder_no`.
-[[nodiscard]] std::optional<int> display_number(Request& req, long folder_no);
+[[nodiscard]] std::optional<int> display_number(Store& store, long folder_no);
 
 // The physical line (1-based, counting every line of the file) of display
 // line `p`; the number of physical lines when there is no line p.
-[[nodiscard]] int physical_line_of(Request& req, int p);
+[[nodiscard]] int physical_line_of(Store& store, int p);
 
 // Writes `title` as a new line after physical line `p` (p >= 1), or at the
 // end when the file has fewer lines.
-bool InsertB_TITLE(Request& req, int p, const B_TITLE& title);
+[[nodiscard]] bool InsertB_TITLE(Store& store, const WriteToken& w, int p, const B_TITLE& title);
 
 // Removes physical line `p`; false when there is none.
-bool DeleteB_TITLE(Request& req, int p);
+[[nodiscard]] bool DeleteB_TITLE(Store& store, const WriteToken& w, int p);
 
 // Replaces the line of folder `title.FOLDER_NO`; false when there is none.
 // Lines with fewer than three commas are dropped.
-bool ReWriteB_TITLE(Request& req, const B_TITLE& title);
+[[nodiscard]] bool ReWriteB_TITLE(Store& store, const WriteToken& w, const B_TITLE& title);
 
 // The display number of the parent of line `p`; nullopt for a top-level
 // line (or when there is no line p).
-[[nodiscard]] std::optional<int> get_upper_folder(Request& req, int p);
+[[nodiscard]] std::optional<int> get_upper_folder(Store& store, int p);
 
 // "<DEPTH blanks>NAME,FOLDER_NO,Kind,\n"
 [[nodiscard]] std::string format_title_line(const B_TITLE& title);

@@ -2,103 +2,84 @@
 
 #include <ctime>
 
-#include "boards/bordwrite_page.h"
-#include "boards/details_page.h"
-#include "boards/room_page.h"
-#include "folders/menu_page.h"
+#include "folders/access.h"
 #include "frame/frame_pages.h"
 #include "store/be_codec.h"
+#include "store/line_reader.h"
 #include "text/sjis.h"
 #include "users/session.h"
+#include "users/system_log.h"
 
 namespace plazet {
 namespace {
 
-constexpr LockMode R = LockMode::kShared;
-constexpr LockMode W = LockMode::kExclusive;
-
-bool mydata_enabled(const Request& req) {
-  return req.sys.MYDATA == 0;
+// Log-in: on success the user is the request's user. The log-in itself is
+// answered in the default language.
+std::optional<long> G_LoginChk(Request& req, const WriteToken& w) {
+  std::optional<Login> login = login_check(req.store, w, req.uid, req.upw, req.client(),
+                                           logging_on(req.sys.LOG_DATE));
+  if (!login) return std::nullopt;
+  req.user = login->user;
+  return login->key;
 }
 
-constexpr Outcome kBordWriteWr[] = {
-    {kPostStored, j_ROOM, 0, 0},          {kPostNotAllowed, nullptr, 278, 3},
-    {kPostTitleEmpty, nullptr, 278, 295}, {kPostTooLong, nullptr, 278, 377},
-    {kPostNotStored, nullptr, 278, 380},
-};
+// A session key: on success the user is the request's user and the user's
+// own language table is in force.
+bool G_SkeyChk(Request& req) {
+  std::optional<MST_USER> user = key_check(req.store, req.SKEY, req.client());
+  if (!user) return false;
+  if (!user->LANGUAGE.empty() && user->LANGUAGE != req.sys.LANGUAGE &&
+      plain_language_file(user->LANGUAGE)) {
+    req.lang.StrdefFileOpen(user->LANGUAGE);
+  }
+  req.user = user;
+  return true;
+}
 
-// Handlers are filled in as their pages are built; a row without one prints
-// nothing, like an unknown job.
-constexpr JobRow kJobs[] = {
-    {"TOP", R, j_TOP},
-    {"LOGOFF", W, LOGOFF},
-    {"FRM21", R, j_FRM21},
-    {"MYDATA", R, nullptr, nullptr, {}, nullptr, false, mydata_enabled},
-    {"SETNOREAD", R},
-    {"SETNOREAD_WR", W},
-    {"ADMIN", R},
-    {"SYSTEM", R},
-    {"USERLIST", R},
-    {"GROUPLIST", R},
-    {"NEWGROUP", R},
-    {"NEWGROUPWR", W},
-    {"EDITGROUP", R},
-    {"DELGROUP", R},
-    {"DELGROUPWR", W},
-    {"SYSTEMUPDATE", W, nullptr, nullptr, {}, nullptr, true},
-    {"USERMENT", R},
-    {"USERWR", W},
-    {"NEWUSERWR", W},
-    {"MYDATAWR", W},
-    {"FOLDERLIST", R},
-    {"NEWFOLDER", R},
-    {"NEWFOLDERWR", W},
-    {"DELFOLDER", R},
-    {"DELFOLDERWR", W},
-    {"BORDCONFIG", R},
-    {"BORDCONFIGWR", W},
-    {"BORDACCESS", R},
-    {"BORDACCESSWR", W},
-    {"BORDMOVE", R},
-    {"BORDMOVEWR", W},
-    {"FOLDER_DOWNLOAD", R},
-    {"FOLDER_UPLOAD", W},
-    {"AccessLogDISP", W},  // the log's start page prunes old lines
-    {"AccessLogDOWNLOAD", R},
-    {"AccessLogLastLogin", R},
-    {"AccessLogDeleteUser", W},
-    {"ROOM", R, j_ROOM},
-    {"BORDWRITE", R, j_BORDWRITE},
-    {"EDITMSG", R, j_BORDWRITE},
-    {"BORDWRITEWR", W, nullptr, j_BORDWRITEWR, kBordWriteWr},
-    {"DETAILS", W, j_DETAILS},  // showing a message writes the reader's read mark
-    {"DELMSG", W, nullptr, j_DELMSG, {}, j_ROOM},
-    {"BORDALLFLG", W, nullptr, j_BORDALLFLG, {}, j_ROOM},
-    {"IDSINSEI", R},
-    {"IDSINSEIWR", W},
-    {"IDSINSEIlist", R},
-    {"IDSINSEIlist2", R},
-    {"IDSINSEIsysopWR", W},
-    {"NRDETAILS", R},
-    {"NRDETAILSWR", W},
-    {"SEARCH", R},
-    {"SEARCHDISP", R},
-    {"CHAT", R},
-    {"CHAT_UP", W},    // entering and leaving write notices
-    {"CHAT_DOWN", W},  // takes typed lines and the presence time
-    {"BATCH_UPLOAD", R},
-    {"BATCH_UPLOAD_WR", W},
-    {"BORDWRITEFIN", R, j_BORDWRITEFIN},
-};
+bool need_met(Request& req, Need need) {
+  if (need == Need::kNone) return true;
+  if (!req.user) return false;
+  const MST_USER& user = *req.user;
+  const bool personal = user.MODE == 1;
+  auto right_at_least = [&](int r) {
+    req.right = chk_ACL(req.store, user, atol_prefix(req.form.cgi_getvalue("FOLDER_NO")));
+    return req.right >= r;
+  };
+  switch (need) {
+    case Need::kNone:
+    case Need::kLogin:
+      return true;
+    case Need::kPersonal:
+      return personal;
+    case Need::kAdmin:
+      return user.is_admin();
+    case Need::kBoardRead:
+      return right_at_least(kRightRead);
+    case Need::kBoardWrite:
+      return right_at_least(kRightWrite);
+    case Need::kBoardManage:
+      return right_at_least(kRightManage);
+    case Need::kPersonalBoardWrite:
+      return right_at_least(kRightWrite) && personal;
+  }
+  return false;
+}
 
-void run_job(Request& req, const JobRow& row) {
-  if (row.allowed && !row.allowed(req)) return;
-  if (row.page) {
-    row.page(req);
+void run_job(Request& req, const JobRow& row, const DataLock& lock) {
+  if (row.enabled && !row.enabled(req)) return;
+  const bool allowed = need_met(req, row.need);
+  if (row.page || row.writing_page) {
+    if (!allowed) {
+      if (row.refused) row.refused(req);
+    } else if (row.page) {
+      row.page(req);
+    } else {
+      row.writing_page(req, lock.write_token());
+    }
     return;
   }
   if (!row.write) return;
-  int code = row.write(req);
+  const int code = allowed ? row.write(req, lock.write_token()) : row.refused_code;
   if (row.reload_settings) {
     req.sys = read_settings(req.INI_FILE);
     req.lang.clear();
@@ -123,12 +104,12 @@ LockMode lock_for(const Request& req, const JobRow* row) {
   return row ? row->lock : LockMode::kShared;
 }
 
-void authenticate_and_dispatch(Request& req) {
-  const JobRow* row = find_job(req.JOB);
-  req.lock = DataLock::acquire(req.sys.DATA_FILE_PATH, lock_for(req, row));
+void authenticate_and_dispatch(Request& req, std::span<const JobRow> jobs) {
+  const JobRow* row = find_job(jobs, req.JOB);
+  const DataLock lock = DataLock::acquire(req.sys.DATA_FILE_PATH, lock_for(req, row));
 
   if (req.JOB == "BORDWRITEFIN") {
-    run_job(req, *row);
+    if (row) run_job(req, *row, lock);
     return;
   }
   if (req.SKEY.empty()) {
@@ -136,7 +117,7 @@ void authenticate_and_dispatch(Request& req) {
       j_login(req);
       return;
     }
-    std::optional<long> key = G_LoginChk(req, req.uid, req.upw);
+    std::optional<long> key = G_LoginChk(req, lock.write_token());
     if (!key) {
       j_login(req);
       return;
@@ -145,34 +126,31 @@ void authenticate_and_dispatch(Request& req) {
     // frame set, even when the new key could not be stored.
     req.SKEY = std::to_string(*key);
     req.JOB = "TOP";
-  } else if (!G_SkeyChk(req, req.SKEY)) {
+  } else if (!G_SkeyChk(req)) {
     j_IDerr(req);
     return;
   }
   if (req.JOB.empty()) req.JOB = "TOP";
-  if ((row = find_job(req.JOB))) run_job(req, *row);
+  if ((row = find_job(jobs, req.JOB))) run_job(req, *row, lock);
 }
 
 }  // namespace
 
-std::span<const JobRow> job_table() {
-  return kJobs;
-}
-
-const JobRow* find_job(std::string_view job) {
-  for (const JobRow& row : kJobs) {
+const JobRow* find_job(std::span<const JobRow> table, std::string_view job) {
+  for (const JobRow& row : table) {
     if (row.job == job) return &row;
   }
   return nullptr;
 }
 
 std::string serve_request(const std::string& program_path, const CgiEnv& env, int body_fd,
-                          const std::string& upload_dir) {
+                          const std::string& upload_dir, std::span<const JobRow> jobs) {
   Request req;
   req.env = env;
   req.upload_dir = upload_dir;
   req.INI_FILE = make_ini_path(program_path);
   req.sys = read_settings(req.INI_FILE);
+  req.store = Store(req.sys.DATA_FILE_PATH);
   req.lang.StrdefFileOpen(req.sys.LANGUAGE);
   req.JOB_EXE = fit_field(cut_name(cut_name(program_path, '\\'), '/'), Request::kJobExeCapacity);
 
@@ -182,7 +160,7 @@ std::string serve_request(const std::string& program_path, const CgiEnv& env, in
   req.JOB = fit_field(req.form.cgi_getvalue("JOB"), Request::kFieldCapacity);
   req.SKEY = fit_field(req.form.cgi_getvalue("SKEY"), Request::kFieldCapacity);
 
-  authenticate_and_dispatch(req);
+  authenticate_and_dispatch(req, jobs);
 
   sweep_upload_files(upload_dir, std::time(nullptr));
   return req.out.str();

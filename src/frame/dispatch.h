@@ -1,5 +1,6 @@
-// The job dispatcher: one static table maps each JOB value to its handler,
-// the lock it needs and, for jobs that store data, what follows each result.
+// The job runner: one static table (src/jobs.cpp) maps each JOB value to its
+// handler, the lock it needs, who may run it and, for jobs that store data,
+// what follows each result.
 #pragma once
 
 #include <span>
@@ -12,7 +13,9 @@
 namespace plazet {
 
 using PageHandler = void (*)(Request&);
-using WriteHandler = int (*)(Request&);
+// A page that also writes (the message page writes the reader's mark).
+using WritingPage = void (*)(Request&, const WriteToken&);
+using WriteHandler = int (*)(Request&, const WriteToken&);
 
 // What follows a write handler's result `code`: the page `next`, or the
 // error page with texts `error_title` and `error_text`.
@@ -23,28 +26,62 @@ struct Outcome {
   int error_text;
 };
 
+// Who may run a job. The board needs are rights on the folder FOLDER_NO
+// (read 1, write 2, manage 3); the runner computes that right once, into
+// Request::right, before the handler runs.
+enum class Need {
+  kNone,  // no log-in at all
+  kLogin,
+  kPersonal,  // a personal account (MODE 1)
+  kAdmin,
+  kBoardRead,
+  kBoardWrite,
+  kBoardManage,
+  kPersonalBoardWrite,  // both of the above
+};
+
 struct JobRow {
   std::string_view job;
   LockMode lock;
-  // A page job runs `page`. A storing job runs `write`, then the page its
-  // result names in `outcomes`, or `then` whatever the result.
+  Need need = Need::kLogin;
+  // A page job runs `page` (or `writing_page`). A storing job runs `write`,
+  // then the page its result names in `outcomes`, or `then` whatever the
+  // result.
   PageHandler page = nullptr;
+  WritingPage writing_page = nullptr;
   WriteHandler write = nullptr;
   std::span<const Outcome> outcomes = {};
   PageHandler then = nullptr;
+  // When the need is not met, a page job prints `refused` instead (nothing
+  // when it is null), and a storing job goes on as if it had returned
+  // `refused_code`, without running.
+  PageHandler refused = nullptr;
+  int refused_code = 0;
   // Settings are read again before `then` (the settings page saved them).
   bool reload_settings = false;
-  // The job prints nothing unless this holds.
-  bool (*allowed)(const Request&) = nullptr;
+  // The job prints nothing unless this holds (a setting turns it off).
+  bool (*enabled)(const Request&) = nullptr;
+
+  [[nodiscard]] constexpr bool writes() const { return writing_page || write; }
 };
 
-// The row for `job`, or nullptr: an unknown job prints nothing at all.
-[[nodiscard]] const JobRow* find_job(std::string_view job);
-[[nodiscard]] std::span<const JobRow> job_table();
+// A handler that writes only ever runs under the exclusive lock: the runner
+// hands out the write proof for these rows alone.
+[[nodiscard]] constexpr bool writers_lock_exclusively(std::span<const JobRow> table) {
+  for (const JobRow& row : table) {
+    if (row.writes() && row.lock != LockMode::kExclusive) return false;
+  }
+  return true;
+}
+
+// The row for `job` in `table`, or nullptr: an unknown job prints nothing.
+[[nodiscard]] const JobRow* find_job(std::span<const JobRow> table, std::string_view job);
 
 // Serves one request: `program_path` is the program's path as the web server
-// started it, `body_fd` the request body. Returns the whole response.
+// started it, `body_fd` the request body, `jobs` the job table. Returns the
+// whole response.
 [[nodiscard]] std::string serve_request(const std::string& program_path, const CgiEnv& env,
-                                        int body_fd, const std::string& upload_dir);
+                                        int body_fd, const std::string& upload_dir,
+                                        std::span<const JobRow> jobs);
 
 }  // namespace plazet

@@ -27,6 +27,22 @@ void print_hidden(Request& req, const char* name, long value) {
   req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
 }
 
+void print_refusal(Request& req) {
+  req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
+                 html_attr(req.sys.CG_FILE_WEB_PATH).c_str(), html_attr(req.sys.BACK_GIF).c_str());
+  req.out.printf("%s\n", req.text(3));
+  req.out.printf("<FORM>\n");
+  req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n", req.text(4));
+  req.out.printf("</FORM>\n");
+  req.out.printf("</BODY>\n");
+  req.out.printf("</HTML>\n");
+}
+
+void refusal_page(Request& req) {
+  header_printf(req);
+  print_refusal(req);
+}
+
 void j_login(Request& req) {
   const std::string action = html_attr(req.JOB_EXE);
   header_printf(req);

@@ -22,6 +22,12 @@ void print_body(Request& req);
 void print_hidden(Request& req, const char* name, std::string_view value);
 void print_hidden(Request& req, const char* name, long value);
 
+// The refusal body every page prints to a user who may not see it: text 3
+// and a button (text 4) back in the browser's history; closes the page.
+void print_refusal(Request& req);
+// The HTTP header and HEAD, then the refusal body.
+void refusal_page(Request& req);
+
 // The log-in page. Fields: none (its form sends uid, upw, JOB=TOP).
 void j_login(Request& req);
 // The error page: language text `title` as heading, text `message` in red.

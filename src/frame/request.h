@@ -1,6 +1,8 @@
 // Everything one request carries through the handlers: settings, language
-// table, form fields, CGI environment, the data lock, the logged-in user and
-// the output buffer. There is no other state: one process serves one request.
+// table, form fields, CGI environment, the store on the data directory, the
+// logged-in user and the output buffer. There is no other state: one process
+// serves one request. The data lock is held by the job runner, which hands
+// its write proof only to the handlers of jobs that write.
 #pragma once
 
 #include <optional>
@@ -10,9 +12,9 @@
 #include "frame/output.h"
 #include "frame/settings.h"
 #include "frame/strdef.h"
-#include "store/cache.h"
-#include "store/data_lock.h"
+#include "store/store.h"
 #include "users/mst_user.h"
+#include "users/session_file.h"
 
 namespace plazet {
 
@@ -34,24 +36,15 @@ struct Request {
   std::string JOB;
   std::string SKEY;
 
-  std::optional<DataLock> lock;
-  StoreCache cache;
+  Store store{""};  // on DATA_FILE_PATH, once the settings are read
   // The logged-in user, once the log-in or the session key was accepted.
   std::optional<MST_USER> user;
+  // The user's right on the folder FOLDER_NO, for jobs about one folder.
+  int right = 0;
   Output out;
 
-  // `DATA_FILE_PATH` + `name`: data files are named by plain concatenation.
-  [[nodiscard]] std::string data_path(std::string_view name) const {
-    return sys.DATA_FILE_PATH + std::string(name);
-  }
-
   [[nodiscard]] const char* text(int n) const { return lang.text(n); }
-
-  // Proof of the exclusive data lock; throws LockViolation under a shared one.
-  [[nodiscard]] const WriteToken& write_token() const {
-    if (!lock) throw LockViolation("write attempted without the data lock");
-    return lock->write_token();
-  }
+  [[nodiscard]] Client client() const { return {env.REMOTE_ADDR, env.HTTP_USER_AGENT}; }
 };
 
 }  // namespace plazet

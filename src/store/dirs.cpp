@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "text/sjis.h"
+#include "store/paths.h"
 
 namespace plazet {
 

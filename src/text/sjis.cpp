@@ -26,11 +26,4 @@ void ToUppers(std::string& text) {
   }
 }
 
-std::string editpath(std::string_view file_name, std::string_view directory) {
-  std::string path(directory);
-  if (path.empty() || path.back() != '/') path += '/';
-  path += file_name;
-  return path;
-}
-
 }  // namespace plazet

@@ -33,7 +33,4 @@ namespace plazet {
 // Upper-cases the one-byte letters a-z; two-byte characters stay as they are.
 void ToUppers(std::string& text);
 
-// `directory` + "/" (unless it already ends with one) + `file_name`.
-[[nodiscard]] std::string editpath(std::string_view file_name, std::string_view directory);
-
 }  // namespace plazet

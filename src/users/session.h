@@ -1,34 +1,41 @@
-// Log-in, the session-key check of every later request, the frame set shown
-// after log-in, and log-off.
+// Log-in and the session-key check of every later request, as data: which
+// user a password or a key stands for, and the session records behind them.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
+#include "users/mst_user.h"
+#include "users/session_file.h"
 
 namespace plazet {
 
-// Checks ID and password. On success `uid` holds the ID as stored, the user
-// is the request's user, and the result is the session key: the shared key
-// for a shared account that has one, otherwise a new key that replaces the
-// user's previous session.
-[[nodiscard]] std::optional<long> G_LoginChk(Request& req, std::string& uid,
-                                             const std::string& upw);
+struct Login {
+  long key = 0;
+  MST_USER user;
+};
 
-// Accepts a session key text; on success the user is the request's user and
-// the user's own language table is in force.
-[[nodiscard]] bool G_SkeyChk(Request& req, const std::string& key_text);
+// Checks ID and password. On success `uid` holds the ID as stored and the
+// result is the session key: the shared key for a shared account that has
+// one, otherwise a new key that replaces the user's previous session. With
+// `log` the log-in is written to the access log.
+[[nodiscard]] std::optional<Login> login_check(Store& store, const WriteToken& w, std::string& uid,
+                                               const std::string& upw, const Client& client,
+                                               bool log);
+
+// The user a session key text stands for, for this browser.
+[[nodiscard]] std::optional<MST_USER> key_check(Store& store, const std::string& key_text,
+                                                const Client& client);
 
 // A new key: uniform in 1 .. 2^31-1 from the system's random source, redrawn
 // while a session holds it.
-[[nodiscard]] long draw_session_key(Request& req);
+[[nodiscard]] long draw_session_key(Store& store);
 
-// The frame set. Fields: SKEY.
-void j_TOP(Request& req);
-// Log-off: personal accounts only; ends the session. Fields: SKEY.
-void LOGOFF(Request& req);
-// The redirect to LOGOFF_URL.
-void j_LOGOFF(Request& req);
+// A user's language file must be a plain ".lng" file of the working
+// directory; any other name falls back to the default table, so no other
+// file can be read through the user record.
+[[nodiscard]] bool plain_language_file(const std::string& name);
 
 }  // namespace plazet

@@ -11,13 +11,13 @@ namespace {
 
 constexpr const char* kFile = "skey.mst";
 
-RecordFile<MstSkeyCodec> session_file(const Request& req) {
-  return RecordFile<MstSkeyCodec>(req.data_path(kFile));
+RecordFile<MstSkeyCodec> session_file(const Store& store) {
+  return RecordFile<MstSkeyCodec>(store.path(kFile));
 }
 
-const std::vector<MST_SKEY>& load(Request& req) {
-  auto file = session_file(req);
-  return req.cache.get<std::vector<MST_SKEY>>(file.path(), [&] { return file.read_all(); });
+std::shared_ptr<const std::vector<MST_SKEY>> load(Store& store) {
+  auto file = session_file(store);
+  return store.cache().get<std::vector<MST_SKEY>>(file.path(), [&] { return file.read_all(); });
 }
 
 }  // namespace
@@ -35,14 +35,14 @@ void MstSkeyCodec::encode(const MST_SKEY& r, unsigned char* p) {
   p[530] = p[531] = 0;
 }
 
-std::optional<std::string> ReadMST_SKEY(Request& req, long key) {
-  for (const MST_SKEY& record : load(req)) {
+std::optional<std::string> ReadMST_SKEY(Store& store, long key, const Client& client) {
+  for (const MST_SKEY& record : *load(store)) {
     if (record.SKEY != key) continue;
     std::string id = record.USER_ID;
-    std::optional<MST_USER> user = ReadMST_USER(req, id);
+    std::optional<MST_USER> user = ReadMST_USER(store, id);
     if (!user) return std::nullopt;
     if (user->MODE == 1 &&
-        record.HTTP_USER_AGENT != req.env.HTTP_USER_AGENT.substr(0, MST_SKEY::kClientBytes)) {
+        record.HTTP_USER_AGENT != client.HTTP_USER_AGENT.substr(0, MST_SKEY::kClientBytes)) {
       return std::nullopt;
     }
     return record.USER_ID;
@@ -50,41 +50,38 @@ std::optional<std::string> ReadMST_SKEY(Request& req, long key) {
   return std::nullopt;
 }
 
-std::optional<long> ReadMST_SKEY2(Request& req, std::string_view id) {
-  for (const MST_SKEY& record : load(req)) {
+std::optional<long> ReadMST_SKEY2(Store& store, std::string_view id) {
+  for (const MST_SKEY& record : *load(store)) {
     if (record.USER_ID == id) return record.SKEY;
   }
   return std::nullopt;
 }
 
-bool skey_in_use(Request& req, long key) {
-  for (const MST_SKEY& record : load(req)) {
+bool skey_in_use(Store& store, long key) {
+  for (const MST_SKEY& record : *load(store)) {
     if (record.SKEY == key) return true;
   }
   return false;
 }
 
-void WriteMST_SKEY(Request& req, MST_SKEY record) {
-  record.REMOTE_ADDR = req.env.REMOTE_ADDR.substr(0, MST_SKEY::kClientBytes);
-  record.HTTP_USER_AGENT = req.env.HTTP_USER_AGENT.substr(0, MST_SKEY::kClientBytes);
-  auto file = session_file(req);
-  const std::vector<MST_SKEY>& records = load(req);
+bool WriteMST_SKEY(Store& store, const WriteToken& w, MST_SKEY record, const Client& client) {
+  record.REMOTE_ADDR = client.REMOTE_ADDR.substr(0, MST_SKEY::kClientBytes);
+  record.HTTP_USER_AGENT = client.HTTP_USER_AGENT.substr(0, MST_SKEY::kClientBytes);
+  auto file = session_file(store);
+  const auto records = load(store);
   const std::string id = fit_field(record.USER_ID, 22);
   std::size_t i = 0;
-  while (i < records.size() && records[i].USER_ID != id) ++i;
-  if (i < records.size()) {
-    (void)file.overwrite(req.write_token(), i, record);
-  } else {
-    (void)file.append(req.write_token(), record);
-  }
-  req.cache.invalidate(file.path());
+  while (i < records->size() && (*records)[i].USER_ID != id) ++i;
+  bool ok = i < records->size() ? file.overwrite(w, i, record) : file.append(w, record);
+  store.cache().invalidate(file.path());
+  return ok;
 }
 
-bool DeleteMST_SKEY(Request& req, std::string_view id) {
-  auto file = session_file(req);
-  bool ok = file.rewrite_keeping(req.write_token(), file.path() + ".TMP",
+bool DeleteMST_SKEY(Store& store, const WriteToken& w, std::string_view id) {
+  auto file = session_file(store);
+  bool ok = file.rewrite_keeping(w, file.path() + ".TMP",
                                  [&](const MST_SKEY& r) { return r.USER_ID != id; });
-  req.cache.invalidate(file.path());
+  store.cache().invalidate(file.path());
   return ok;
 }
 

@@ -13,9 +13,16 @@
 #include <string>
 #include <string_view>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
+
+// The browser of this request, as the CGI environment names it.
+struct Client {
+  std::string REMOTE_ADDR;
+  std::string HTTP_USER_AGENT;
+};
 
 struct MST_SKEY {
   static constexpr std::size_t kClientBytes = 250;
@@ -36,19 +43,21 @@ struct MstSkeyCodec {
 // The user ID of the first record holding `key`, when that session is valid
 // for this request: the user exists and, for a personal account, the
 // browser is the one that logged in.
-[[nodiscard]] std::optional<std::string> ReadMST_SKEY(Request& req, long key);
+[[nodiscard]] std::optional<std::string> ReadMST_SKEY(Store& store, long key,
+                                                         const Client& client);
 
 // The key of the first record of the user `id` (exact comparison).
-[[nodiscard]] std::optional<long> ReadMST_SKEY2(Request& req, std::string_view id);
+[[nodiscard]] std::optional<long> ReadMST_SKEY2(Store& store, std::string_view id);
 
-// Stores `record` with this request's address and browser, overwriting the
+// Stores `record` with the client's address and browser, overwriting the
 // user's record in place or appending one.
-void WriteMST_SKEY(Request& req, MST_SKEY record);
+[[nodiscard]] bool WriteMST_SKEY(Store& store, const WriteToken& w, MST_SKEY record,
+                                 const Client& client);
 
 // Removes every record of the user `id`.
-bool DeleteMST_SKEY(Request& req, std::string_view id);
+[[nodiscard]] bool DeleteMST_SKEY(Store& store, const WriteToken& w, std::string_view id);
 
 // True when some record holds `key`.
-[[nodiscard]] bool skey_in_use(Request& req, long key);
+[[nodiscard]] bool skey_in_use(Store& store, long key);
 
 }  // namespace plazet

@@ -1,6 +1,7 @@
 #include "users/system_log.h"
 
 
+#include <array>
 #include <unordered_map>
 
 #include "store/atomic_file.h"
@@ -34,9 +35,9 @@ std::optional<std::array<std::string_view, 3>> leading_fields(std::string_view l
   return fields;
 }
 
-const LogSummary& summary(Request& req) {
-  const std::string path = req.data_path(kFile);
-  return req.cache.get<LogSummary>(path, [&] {
+std::shared_ptr<const LogSummary> summary(Store& store) {
+  const std::string path = store.path(kFile);
+  return store.cache().get<LogSummary>(path, [&] {
     LogSummary s;
     std::optional<std::string> text = read_file(path);
     if (!text) return s;
@@ -60,40 +61,42 @@ const LogSummary& summary(Request& req) {
 
 }  // namespace
 
-bool logging_on(const Request& req) {
-  return atol_prefix(req.sys.LOG_DATE) > 0;
+bool logging_on(std::string_view LOG_DATE) {
+  return atol_prefix(LOG_DATE) > 0;
 }
 
-bool WriteSYSTEM_LOG(Request& req, const SYSTEM_LOG& e) {
-  const std::string path = req.data_path(kFile);
+bool WriteSYSTEM_LOG(Store& store, const WriteToken& w, const SYSTEM_LOG& e) {
+  const std::string path = store.path(kFile);
   std::string line = fit_field(e.LOG_TIME, 22) + "," + fit_field(e.USER_ID, 22) + "," +
                      (e.LOG_KIND == SYSTEM_LOG::kLogin ? "login" : "write") + "," +
                      std::to_string(e.FOLDER_NO) + "," + e.REMOTE_ADDR.substr(0, kClientBytes) +
                      "," + e.HTTP_USER_AGENT.substr(0, kClientBytes) + "\n";
-  bool ok = append_text_lines(req.write_token(), path, line);
-  req.cache.invalidate(path);
+  bool ok = append_text_lines(w, path, line);
+  store.cache().invalidate(path);
   return ok;
 }
 
-std::optional<LogCounts> ReadSYSTEM_LOG(Request& req, std::string_view id) {
-  const LogSummary& s = summary(req);
+std::optional<LogCounts> ReadSYSTEM_LOG(Store& store, std::string_view id) {
+  const auto loaded = summary(store);
+  const LogSummary& s = *loaded;
   if (!s.exists) return std::nullopt;
   auto it = s.users.find(std::string(id));
   return it == s.users.end() ? LogCounts{} : it->second;
 }
 
-void DeleteSYSTEM_LOG(Request& req, std::string_view cutoff) {
-  const std::string path = req.data_path(kFile);
+bool DeleteSYSTEM_LOG(Store& store, const WriteToken& w, std::string_view cutoff) {
+  const std::string path = store.path(kFile);
   std::optional<std::string> text = read_file(path);
-  if (!text) return;
+  if (!text) return true;
   const std::string_view cut_date = cutoff.substr(0, 10);
-  AtomicReplace out(req.write_token(), path, path + ".tmp", 0666);
+  AtomicReplace out(w, path, path + ".tmp", 0666);
   LineReader lines(*text, kLineBytes);
   while (std::optional<std::string_view> line = lines.next()) {
     if (line->substr(0, 10) > cut_date) out.write(*line);
   }
-  (void)out.commit();
-  req.cache.invalidate(path);
+  bool ok = out.commit();
+  store.cache().invalidate(path);
+  return ok;
 }
 
 }  // namespace plazet

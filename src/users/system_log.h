@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -30,18 +31,18 @@ struct LogCounts {
   long writes = 0;
 };
 
-// True when the setting LOG_DATE switches logging on.
-[[nodiscard]] bool logging_on(const Request& req);
+// True when the setting LOG_DATE (its value) switches logging on.
+[[nodiscard]] bool logging_on(std::string_view LOG_DATE);
 
 // Appends the line for `entry`.
-bool WriteSYSTEM_LOG(Request& req, const SYSTEM_LOG& entry);
+[[nodiscard]] bool WriteSYSTEM_LOG(Store& store, const WriteToken& w, const SYSTEM_LOG& entry);
 
 // The counts of the user `id` (exact comparison); nullopt when there is no
 // log file. The log is read once per request for every user asked about.
-[[nodiscard]] std::optional<LogCounts> ReadSYSTEM_LOG(Request& req, std::string_view id);
+[[nodiscard]] std::optional<LogCounts> ReadSYSTEM_LOG(Store& store, std::string_view id);
 
 // Keeps only the lines whose date (first ten bytes) is later than the date
 // of `cutoff`.
-void DeleteSYSTEM_LOG(Request& req, std::string_view cutoff);
+[[nodiscard]] bool DeleteSYSTEM_LOG(Store& store, const WriteToken& w, std::string_view cutoff);
 
 }  // namespace plazet

@@ -24,9 +24,9 @@ struct UserLines {
   std::vector<MST_USER> records;
 };
 
-const UserLines& load(Request& req) {
-  const std::string path = req.data_path(kFile);
-  return req.cache.get<UserLines>(path, [&] {
+std::shared_ptr<const UserLines> load(Store& store) {
+  const std::string path = store.path(kFile);
+  return store.cache().get<UserLines>(path, [&] {
     UserLines file;
     UniqueFd fd = open_text_master(path);  // a missing file is created empty
     file.lines =
@@ -43,10 +43,11 @@ const UserLines& load(Request& req) {
 // Rewrites the file from its pieces: `replace` gives a piece's new text (or
 // nullopt to drop it). Pieces without any comma are dropped.
 template <class Replace>
-bool rewrite(Request& req, Replace replace) {
-  const std::string path = req.data_path(kFile);
-  const UserLines& file = load(req);
-  AtomicReplace out(req.write_token(), path, path + ".tmp", 0666);
+bool rewrite(Store& store, const WriteToken& w, Replace replace) {
+  const std::string path = store.path(kFile);
+  const auto loaded = load(store);
+  const UserLines& file = *loaded;
+  AtomicReplace out(w, path, path + ".tmp", 0666);
   for (std::size_t i = 0; i < file.lines.size(); ++i) {
     std::string_view line = file.lines[i];
     std::size_t comma = line.find(',');
@@ -55,7 +56,7 @@ bool rewrite(Request& req, Replace replace) {
     if (text) out.write(*text);
   }
   bool ok = out.commit();
-  req.cache.invalidate(path);
+  store.cache().invalidate(path);
   return ok;
 }
 
@@ -104,9 +105,9 @@ std::string format_user_line(const MST_USER& u) {
   return line;
 }
 
-std::optional<MST_USER> ReadMST_USER(Request& req, std::string& id) {
+std::optional<MST_USER> ReadMST_USER(Store& store, std::string& id) {
   ToUppers(id);
-  for (const MST_USER& user : load(req).records) {
+  for (const MST_USER& user : load(store)->records) {
     std::string folded = user.USER_ID;
     ToUppers(folded);
     if (folded == id) {
@@ -117,17 +118,18 @@ std::optional<MST_USER> ReadMST_USER(Request& req, std::string& id) {
   return std::nullopt;
 }
 
-std::optional<MST_USER> ReadMST_USERcount(Request& req, std::size_t n) {
-  const std::vector<MST_USER>& records = load(req).records;
+std::optional<MST_USER> ReadMST_USERcount(Store& store, std::size_t n) {
+  const auto file = load(store);
+  const std::vector<MST_USER>& records = file->records;
   if (n >= records.size()) return std::nullopt;
   return records[n];
 }
 
-bool ReWriteMST_USER(Request& req, const MST_USER& user) {
+bool ReWriteMST_USER(Store& store, const WriteToken& w, const MST_USER& user) {
   const std::string new_line = format_user_line(user);
   const std::string id = fit_field(user.USER_ID, MST_USER::kIdWidth);
   bool replaced = false;
-  bool ok = rewrite(req, [&](std::string_view line, std::string_view first) {
+  bool ok = rewrite(store, w, [&](std::string_view line, std::string_view first) {
     if (first != id) return std::optional<std::string>(line);
     replaced = true;
     return std::optional<std::string>(new_line);
@@ -135,16 +137,16 @@ bool ReWriteMST_USER(Request& req, const MST_USER& user) {
   return ok && replaced;
 }
 
-void DeleteMST_USER(Request& req, std::string_view id) {
-  (void)rewrite(req, [&](std::string_view line, std::string_view first) {
+bool DeleteMST_USER(Store& store, const WriteToken& w, std::string_view id) {
+  return rewrite(store, w, [&](std::string_view line, std::string_view first) {
     return first == id ? std::nullopt : std::optional<std::string>(line);
   });
 }
 
-bool InsertMST_USER(Request& req, const MST_USER& user) {
-  const std::string path = req.data_path(kFile);
-  bool ok = append_text_lines(req.write_token(), path, format_user_line(user));
-  req.cache.invalidate(path);
+bool InsertMST_USER(Store& store, const WriteToken& w, const MST_USER& user) {
+  const std::string path = store.path(kFile);
+  bool ok = append_text_lines(w, path, format_user_line(user));
+  store.cache().invalidate(path);
   return ok;
 }
 

@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 #include "users/mst_user.h"
 
 namespace plazet {
@@ -22,19 +23,19 @@ namespace plazet {
 
 // Looks a user up by ID, ignoring the case of the letters a-z. On success
 // `id` becomes the ID as stored; otherwise it holds its upper-cased form.
-[[nodiscard]] std::optional<MST_USER> ReadMST_USER(Request& req, std::string& id);
+[[nodiscard]] std::optional<MST_USER> ReadMST_USER(Store& store, std::string& id);
 
 // The n-th record (from 0) in file order.
-[[nodiscard]] std::optional<MST_USER> ReadMST_USERcount(Request& req, std::size_t n);
+[[nodiscard]] std::optional<MST_USER> ReadMST_USERcount(Store& store, std::size_t n);
 
 // Replaces every line whose ID equals `user.USER_ID` exactly. False when no
 // line matched (lines without any comma are dropped all the same).
-bool ReWriteMST_USER(Request& req, const MST_USER& user);
+[[nodiscard]] bool ReWriteMST_USER(Store& store, const WriteToken& w, const MST_USER& user);
 
 // Removes every line whose ID equals `id` exactly.
-void DeleteMST_USER(Request& req, std::string_view id);
+[[nodiscard]] bool DeleteMST_USER(Store& store, const WriteToken& w, std::string_view id);
 
 // Appends the record; callers check for an existing ID first.
-bool InsertMST_USER(Request& req, const MST_USER& user);
+[[nodiscard]] bool InsertMST_USER(Store& store, const WriteToken& w, const MST_USER& user);
 
 }  // namespace plazet

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "admin/folder_admin.h"
+#include "folders/folder_admin.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "cgi_site.h"

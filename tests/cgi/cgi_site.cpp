@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "admin/site_setup.h"
+#include "site_setup.h"
 #include "users/user_file.h"
 
 namespace plazet::testing {

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "admin/folder_admin.h"
-#include "boards/details_page.h"
+#include "folders/folder_admin.h"
+#include "pages/details_page.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "cgi_site.h"

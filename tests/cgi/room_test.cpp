@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "admin/folder_admin.h"
+#include "folders/folder_admin.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
-#include "boards/room_page.h"
+#include "pages/room_page.h"
 #include "cgi_site.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"

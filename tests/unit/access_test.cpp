@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "admin/folder_admin.h"
-#include "admin/group_files.h"
+#include "folders/folder_admin.h"
+#include "users/group_files.h"
 #include "folders/acl_files.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"

@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "boards/bordwrite_page.h"
-#include "boards/room_page.h"
+#include "pages/bordwrite_page.h"
+#include "pages/room_page.h"
 #include "frame/dispatch.h"
 
 namespace plazet {

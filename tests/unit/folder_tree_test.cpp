@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "admin/folder_admin.h"
+#include "folders/folder_admin.h"
 #include "data_dir_test.h"
 #include "folders/folder_settings.h"
 #include "store/data_lock.h"

@@ -1,4 +1,4 @@
-#include "admin/group_files.h"
+#include "users/group_files.h"
 
 #include <sys/stat.h>
 

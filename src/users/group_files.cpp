@@ -1,4 +1,4 @@
-#include "admin/group_files.h"
+#include "users/group_files.h"
 
 #include <fcntl.h>
 
@@ -52,9 +52,9 @@ struct GroupMaster {
   std::vector<GroupLine> lines;
 };
 
-GroupMaster& load_groups(Request& req) {
-  const std::string path = req.data_path(kGroupFile);
-  return req.cache.get<GroupMaster>(path, [&] {
+std::shared_ptr<const GroupMaster> load_groups(Store& store) {
+  const std::string path = store.path(kGroupFile);
+  return store.cache().get<GroupMaster>(path, [&] {
     GroupMaster file;
     std::optional<std::string> text = read_file(path);
     if (!text) return file;
@@ -75,11 +75,11 @@ GroupMaster& load_groups(Request& req) {
 }
 
 // Replaces group.mst with `contents` through the work file `temp_name`.
-bool replace_groups(Request& req, const WriteToken& token, const char* temp_name,
+bool replace_groups(Store& store, const WriteToken& token, const char* temp_name,
                     std::string_view contents) {
-  const std::string path = req.data_path(kGroupFile);
-  bool ok = replace_file(token, path, req.data_path(temp_name), contents, kTextMode);
-  req.cache.invalidate(path);
+  const std::string path = store.path(kGroupFile);
+  bool ok = replace_file(token, path, store.path(temp_name), contents, kTextMode);
+  store.cache().invalidate(path);
   return ok;
 }
 
@@ -90,7 +90,7 @@ struct MemberFile {
   std::vector<GROUP_USER> records;
   // Membership lists already asked for in this request, by stored ID: access
   // checks ask for the same user's list once per group entry of a folder.
-  std::unordered_map<std::string, std::vector<long>> lists;
+  mutable std::unordered_map<std::string, std::vector<long>> lists;
 };
 
 std::optional<GROUP_USER> parse_member(std::string_view line) {
@@ -112,9 +112,9 @@ std::string format_member(long group_no, std::string_view stored) {
   return line;
 }
 
-MemberFile& load_members(Request& req) {
-  const std::string path = req.data_path(kMemberFile);
-  return req.cache.get<MemberFile>(path, [&] {
+std::shared_ptr<const MemberFile> load_members(Store& store) {
+  const std::string path = store.path(kMemberFile);
+  return store.cache().get<MemberFile>(path, [&] {
     MemberFile file;
     std::optional<std::string> text = read_file(path);
     if (!text) return file;
@@ -130,53 +130,54 @@ MemberFile& load_members(Request& req) {
 }
 
 // Writes the records in `order` anew over g_user.mst through `temp_name`.
-void write_members(Request& req, const WriteToken& token, const char* temp_name,
+bool write_members(Store& store, const WriteToken& token, const char* temp_name,
                    const std::vector<const GROUP_USER*>& order) {
-  const std::string path = req.data_path(kMemberFile);
+  const std::string path = store.path(kMemberFile);
   std::string out;
   for (const GROUP_USER* member : order) {
     out += format_member(member->T02_GROUP_ID, member->USER_ID);
   }
-  (void)replace_file(token, path, req.data_path(temp_name), out, kTextMode);
-  req.cache.invalidate(path);
+  bool ok = replace_file(token, path, store.path(temp_name), out, kTextMode);
+  store.cache().invalidate(path);
+  return ok;
 }
 
 // Rewrites g_user.mst through `temp_name`, keeping the records for which
 // `keep` holds.
 template <class Keep>
-void rewrite_members(Request& req, const WriteToken& token, const char* temp_name, Keep keep) {
+bool rewrite_members(Store& store, const WriteToken& token, const char* temp_name, Keep keep) {
+  const auto file = load_members(store);
   std::vector<const GROUP_USER*> kept;
-  for (const GROUP_USER& member : load_members(req).records) {
+  for (const GROUP_USER& member : file->records) {
     if (keep(member)) kept.push_back(&member);
   }
-  write_members(req, token, temp_name, kept);
+  return write_members(store, token, temp_name, kept);
 }
 
 }  // namespace
 
 // --- group.mst ---------------------------------------------------------
 
-std::optional<MST_GROUP> ReadGROUP_MST(Request& req, long group_no) {
-  for (const GroupLine& line : load_groups(req).lines) {
+std::optional<MST_GROUP> ReadGROUP_MST(Store& store, long group_no) {
+  for (const GroupLine& line : load_groups(store)->lines) {
     if (line.group.T02_GROUP_ID == group_no) return line.group;
   }
   return std::nullopt;
 }
 
-std::vector<MST_GROUP> ReadGROUP_MSTall(Request& req, GroupListing which) {
+std::vector<MST_GROUP> ReadGROUP_MSTall(Store& store, GroupListing which) {
   std::vector<MST_GROUP> groups;
-  for (const GroupLine& line : load_groups(req).lines) {
+  for (const GroupLine& line : load_groups(store)->lines) {
     if (which == GroupListing::kAll || line.comma_terminated) groups.push_back(line.group);
   }
   return groups;
 }
 
-bool group_mst_readable(Request& req) {
-  return load_groups(req).readable;
+bool group_mst_readable(Store& store) {
+  return load_groups(store)->readable;
 }
 
-bool ReWriteMST_GROUP(Request& req, const MST_GROUP& group) {
-  const WriteToken& token = req.write_token();
+bool ReWriteMST_GROUP(Store& store, const WriteToken& token, const MST_GROUP& group) {
   const long number = group.T02_GROUP_ID;
   const std::string new_line =
       std::to_string(number) + "," + stored_name(group.T02_GROUP_NAME) + ",\n";
@@ -189,7 +190,7 @@ bool ReWriteMST_GROUP(Request& req, const MST_GROUP& group) {
     placed = true;
   };
   std::string out;
-  for (const GroupLine& line : load_groups(req).lines) {
+  for (const GroupLine& line : load_groups(store)->lines) {
     if (!placed && line.group.T02_GROUP_ID >= number) {
       place(out);
       if (line.group.T02_GROUP_ID == number) continue;  // replaced
@@ -197,22 +198,22 @@ bool ReWriteMST_GROUP(Request& req, const MST_GROUP& group) {
     out += line.raw;
   }
   if (!placed) place(out);
-  return replace_groups(req, token, "F_GROUP_MST.tmp", out);
+  return replace_groups(store, token, "F_GROUP_MST.tmp", out);
 }
 
-void DeleteMST_GROUP(Request& req, long group_no) {
-  const WriteToken& token = req.write_token();
+bool DeleteMST_GROUP(Store& store, const WriteToken& token, long group_no) {
   std::string out;
-  for (const GroupLine& line : load_groups(req).lines) {
+  for (const GroupLine& line : load_groups(store)->lines) {
     if (line.group.T02_GROUP_ID != group_no) out += line.raw;
   }
-  (void)replace_groups(req, token, "TEMP", out);
+  return replace_groups(store, token, "TEMP", out);
 }
 
 // --- g_user.mst --------------------------------------------------------
 
-std::vector<long> ReadGROUP_USER1(Request& req, std::string_view user_id) {
-  MemberFile& file = load_members(req);
+std::vector<long> ReadGROUP_USER1(Store& store, std::string_view user_id) {
+  const auto loaded = load_members(store);
+  const MemberFile& file = *loaded;
   std::string id = stored_id(user_id);
   if (auto it = file.lists.find(id); it != file.lists.end()) return it->second;
   std::vector<long> groups;
@@ -224,26 +225,26 @@ std::vector<long> ReadGROUP_USER1(Request& req, std::string_view user_id) {
   return file.lists.emplace(std::move(id), std::move(groups)).first->second;
 }
 
-std::vector<GROUP_USER> ReadGROUP_USERall(Request& req) {
-  return load_members(req).records;
+std::vector<GROUP_USER> ReadGROUP_USERall(Store& store) {
+  return load_members(store)->records;
 }
 
-void WriteGROUP_USER(Request& req, const GROUP_USER& member) {
-  const WriteToken& token = req.write_token();
-  const std::string path = req.data_path(kMemberFile);
-  const MemberFile& file = load_members(req);
+bool WriteGROUP_USER(Store& store, const WriteToken& token, const GROUP_USER& member) {
+  const std::string path = store.path(kMemberFile);
+  const auto file = load_members(store);
   const std::string id = stored_id(member.USER_ID);
-  for (const GROUP_USER& old : file.records) {
-    if (old.T02_GROUP_ID == member.T02_GROUP_ID && old.USER_ID == id) return;
+  for (const GROUP_USER& old : file->records) {
+    if (old.T02_GROUP_ID == member.T02_GROUP_ID && old.USER_ID == id) return true;
   }
-  (void)append_text_lines(token, path, format_member(member.T02_GROUP_ID, id));
-  req.cache.invalidate(path);
+  bool ok = append_text_lines(token, path, format_member(member.T02_GROUP_ID, id));
+  store.cache().invalidate(path);
+  return ok;
 }
 
-void DeleteGROUP_USER(Request& req, GroupUserDelete mode, const GROUP_USER& member) {
-  const WriteToken& token = req.write_token();
+bool DeleteGROUP_USER(Store& store, const WriteToken& token, GroupUserDelete mode,
+                      const GROUP_USER& member) {
   const std::string id = stored_id(member.USER_ID);
-  rewrite_members(req, token, "g_user.mst.tmp", [&](const GROUP_USER& old) {
+  return rewrite_members(store, token, "g_user.mst.tmp", [&](const GROUP_USER& old) {
     if (old.T02_GROUP_ID != member.T02_GROUP_ID) return true;
     switch (mode) {
       case GroupUserDelete::kMember:
@@ -255,19 +256,18 @@ void DeleteGROUP_USER(Request& req, GroupUserDelete mode, const GROUP_USER& memb
   });
 }
 
-void DeleteGROUP_USER2(Request& req, std::string_view user_id) {
-  const WriteToken& token = req.write_token();
-  if (!load_members(req).readable) return;
+bool DeleteGROUP_USER2(Store& store, const WriteToken& token, std::string_view user_id) {
+  if (!load_members(store)->readable) return true;
   const std::string id = stored_id(user_id);
-  rewrite_members(req, token, "g_user.mst.TMP",
+  return rewrite_members(store, token, "g_user.mst.TMP",
                   [&](const GROUP_USER& old) { return old.USER_ID != id; });
 }
 
-void SortGROUP_USER(Request& req) {
-  const WriteToken& token = req.write_token();
-  const std::vector<GROUP_USER>& records = load_members(req).records;
+bool SortGROUP_USER(Store& store, const WriteToken& token) {
+  const auto file = load_members(store);
+  const std::vector<GROUP_USER>& records = file->records;
   std::size_t n = records.size();
-  if (n < 2) return;
+  if (n < 2) return true;
   std::vector<const GROUP_USER*> order;
   order.reserve(n);
   for (const GROUP_USER& member : records) order.push_back(&member);
@@ -291,7 +291,7 @@ void SortGROUP_USER(Request& req) {
     pass.insert(pass.end(), order.begin() + static_cast<std::ptrdiff_t>(n), order.end());
     std::swap(order, pass);
   }
-  write_members(req, token, "g_user.mst.tmp", order);
+  return write_members(store, token, "g_user.mst.tmp", order);
 }
 
 }  // namespace plazet

@@ -1,19 +1,8 @@
-#include "boards/board_frame.h"
+#include "pages/board_frame.h"
 
 #include "text/escape.h"
 
 namespace plazet {
-
-void print_refusal(Request& req) {
-  req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
-                 html_attr(req.sys.CG_FILE_WEB_PATH).c_str(), html_attr(req.sys.BACK_GIF).c_str());
-  req.out.printf("%s\n", req.text(3));
-  req.out.printf("<FORM>\n");
-  req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n", req.text(4));
-  req.out.printf("</FORM>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
-}
 
 void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings) {
   const std::string pictures = html_attr(req.sys.CG_FILE_WEB_PATH);

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "admin/demo_seed.h"
-#include "admin/folder_admin.h"
-#include "admin/group_files.h"
-#include "admin/site_setup.h"
+#include "demo_seed.h"
+#include "folders/folder_admin.h"
+#include "users/group_files.h"
+#include "site_setup.h"
 #include "folders/acl_files.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
@@ -130,8 +130,10 @@ int cmd_adduser(const std::vector<std::string>& args) {
   if (user.USER_ID.size() > 20 || user.USER_PASS.size() > 20 || user.USER_NAME.size() > 80) {
     return fail("ID and password take at most 20 bytes, the name 80");
   }
-  plazet::Request req = plazet::open_site_for_writing(site);
-  std::string error = plazet::add_user(req, user);
+  plazet::SiteSession site_session(site);
+  plazet::Store& store = site_session.store;
+  const plazet::WriteToken& w = site_session.w();
+  std::string error = plazet::add_user(store, w, user);
   if (!error.empty()) return fail(error);
   std::cout << "added " << user.USER_ID << (user.USER_LEVEL > 99 ? " (administrator)" : "") << "\n";
   return 0;
@@ -178,11 +180,14 @@ int cmd_mkfolder(const std::vector<std::string>& args) {
   int dispno =
       static_cast<int>(plazet::atol_prefix(o.has("--in") ? o.get("--in") : o.get("--after")));
   auto placement = o.has("--in") ? plazet::Placement::kInside : plazet::Placement::kAfter;
-  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  plazet::SiteSession site_session(absolute(o.get("--site")));
+  plazet::Store& store = site_session.store;
+  const plazet::WriteToken& w = site_session.w();
   long number = 0;
-  int result = plazet::create_folder(req, dispno, placement, kind, o.words[0], &number);
+  int result = plazet::create_folder(store, w, dispno, placement, kind, o.words[0], &number);
   if (result == plazet::kFolderNameEmpty) return fail("the name is empty");
   if (result == plazet::kFolderNotInDir) return fail("folders go only inside a Dir");
+  if (result != plazet::kFolderCreated) return fail("cannot write the folder files");
   std::cout << number << "\n";
   return 0;
 }
@@ -195,13 +200,17 @@ int cmd_mkgroup(const std::vector<std::string>& args) {
   if (group.T02_GROUP_NAME.empty() || group.T02_GROUP_NAME.find(',') != std::string::npos) {
     return fail("the group name is empty or holds a comma");
   }
-  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
-  if (!plazet::ReWriteMST_GROUP(req, group)) return fail("cannot write group.mst");
+  plazet::SiteSession site_session(absolute(o.get("--site")));
+  plazet::Store& store = site_session.store;
+  const plazet::WriteToken& w = site_session.w();
+  if (!plazet::ReWriteMST_GROUP(store, w, group)) return fail("cannot write group.mst");
   if (o.has("--member")) {
     for (const std::string& id : o.values["--member"]) {
-      plazet::WriteGROUP_USER(req, {group.T02_GROUP_ID, id});
+      if (!plazet::WriteGROUP_USER(store, w, {group.T02_GROUP_ID, id})) {
+        return fail("cannot write g_user.mst");
+      }
     }
-    plazet::SortGROUP_USER(req);
+    if (!plazet::SortGROUP_USER(store, w)) return fail("cannot write g_user.mst");
   }
   return 0;
 }
@@ -214,13 +223,15 @@ int cmd_grant(const std::vector<std::string>& args) {
       o.has("--user") == o.has("--group")) {
     return fail(kUsage);
   }
-  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  plazet::SiteSession site_session(absolute(o.get("--site")));
+  plazet::Store& store = site_session.store;
+  const plazet::WriteToken& w = site_session.w();
   if (o.has("--user")) {
-    (void)plazet::WriteB_U_ACL(req, {static_cast<std::int32_t>(folder), o.get("--user"),
+    (void)plazet::WriteB_U_ACL(store, w, {static_cast<std::int32_t>(folder), o.get("--user"),
                                      static_cast<std::int32_t>(right)});
   } else {
     if (right > 2) return fail("a group gives at most right 2");
-    (void)plazet::WriteB_G_ACL(req,
+    (void)plazet::WriteB_G_ACL(store, w,
                                {static_cast<std::int32_t>(folder),
                                 static_cast<std::int32_t>(plazet::atol_prefix(o.get("--group"))),
                                 static_cast<std::int32_t>(right)});
@@ -232,20 +243,24 @@ int cmd_levels(const std::vector<std::string>& args) {
   Options o = parse_options(args);
   long folder = plazet::atol_prefix(o.get("--folder"));
   if (!o.has("--site") || folder < 1 || !o.has("--read") || !o.has("--write")) return fail(kUsage);
-  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
-  plazet::B_TITLE2 settings = plazet::ReadB_TITLE2(req, folder).value_or(plazet::B_TITLE2{});
+  plazet::SiteSession site_session(absolute(o.get("--site")));
+  plazet::Store& store = site_session.store;
+  const plazet::WriteToken& w = site_session.w();
+  plazet::B_TITLE2 settings = plazet::ReadB_TITLE2(store, folder).value_or(plazet::B_TITLE2{});
   settings.FOLDER_NO = static_cast<std::int32_t>(folder);
   settings.READ_LEVEL = static_cast<std::int32_t>(plazet::atol_prefix(o.get("--read")));
   settings.WRITE_LEVEL = static_cast<std::int32_t>(plazet::atol_prefix(o.get("--write")));
   if (settings.READ_CHK < 1) settings.READ_CHK = 1;
   if (settings.REWRITE_FLG < 1) settings.REWRITE_FLG = 1;
-  return plazet::ReWriteB_TITLE2(req, settings) ? 0 : fail("cannot write b_title2.mst");
+  return plazet::ReWriteB_TITLE2(store, w, settings) ? 0 : fail("cannot write b_title2.mst");
 }
 
 int cmd_seed(const std::vector<std::string>& args) {
   Options o = parse_options(args);
   if (!o.has("--site")) return fail(kUsage);
-  plazet::Request req = plazet::open_site_for_writing(absolute(o.get("--site")));
+  plazet::SiteSession site_session(absolute(o.get("--site")));
+  plazet::Store& store = site_session.store;
+  const plazet::WriteToken& w = site_session.w();
   std::string error;
   if (o.has("--boards")) {
     plazet::BulkSeed seed;
@@ -253,13 +268,13 @@ int cmd_seed(const std::vector<std::string>& args) {
     seed.messages = static_cast<int>(plazet::atol_prefix(o.get("--messages")));
     if (o.has("--writer")) seed.writer = o.get("--writer");
     if (seed.boards < 1 || seed.messages < 0) return fail(kUsage);
-    error = plazet::seed_bulk(req, seed);
+    error = plazet::seed_bulk(store, w, seed);
   } else {
-    if (!plazet::folder_tree(req).empty()) return fail("the site has folders already");
-    error = plazet::seed_demo_tree(req);
+    if (!plazet::folder_tree(store)->empty()) return fail("the site has folders already");
+    error = plazet::seed_demo_tree(store, w);
   }
   if (!error.empty()) return fail(error);
-  std::cout << plazet::folder_tree(req).size() << " folders\n";
+  std::cout << plazet::folder_tree(store)->size() << " folders\n";
   return 0;
 }
 

@@ -2,14 +2,10 @@
 #pragma once
 
 #include "folders/folder_settings.h"
+#include "frame/frame_pages.h"
 #include "frame/request.h"
 
 namespace plazet {
-
-// The refusal body: text 3 and a button (text 4) back in the history.
-//   "\t\t<BODY BACKGROUND=...>", text 3, "<FORM>", back button, "</FORM>",
-//   "</BODY>", "</HTML>"
-void print_refusal(Request& req);
 
 // The BODY line of a folder's page: the folder's own background picture
 // (BACKPIC) when it has one, else the installation's (BACK_GIF) when set,

@@ -1,4 +1,4 @@
-#include "admin/site_setup.h"
+#include "site_setup.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -92,16 +92,12 @@ std::string init_site(const SiteLayout& layout) {
   return "";
 }
 
-Request open_site_for_writing(const std::string& site_dir) {
-  Request req;
-  req.INI_FILE = site_ini_file(site_dir);
-  req.sys = read_settings(req.INI_FILE);
-  req.JOB_EXE = "plazet.cgi";
-  req.lock = DataLock::acquire(req.sys.DATA_FILE_PATH, LockMode::kExclusive);
-  return req;
-}
+SiteSession::SiteSession(const std::string& site_dir)
+    : sys(read_settings(site_ini_file(site_dir))),
+      lock(DataLock::acquire(sys.DATA_FILE_PATH, LockMode::kExclusive)),
+      store(sys.DATA_FILE_PATH) {}
 
-std::string add_user(Request& req, const MST_USER& user) {
+std::string add_user(Store& store, const WriteToken& w, const MST_USER& user) {
   if (user.USER_ID.empty()) return "the ID is empty";
   if (user.USER_NAME.empty()) return "the name is empty";
   if (user.USER_ID.find_first_of(", ") != std::string::npos) return "the ID holds a comma or blank";
@@ -118,8 +114,8 @@ std::string add_user(Request& req, const MST_USER& user) {
     return "a field holds a line break";
   }
   std::string id = user.USER_ID;
-  if (ReadMST_USER(req, id)) return "the ID " + id + " exists already";
-  if (!InsertMST_USER(req, user)) return "cannot write " + req.data_path("user.mst");
+  if (ReadMST_USER(store, id)) return "the ID " + id + " exists already";
+  if (!InsertMST_USER(store, w, user)) return "cannot write " + store.path("user.mst");
   return "";
 }
 

@@ -1,4 +1,4 @@
-#include "boards/details_page.h"
+#include "pages/details_page.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "boards/board_frame.h"
+#include "pages/board_frame.h"
+#include "boards/message_service.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "folders/access.h"
@@ -64,7 +65,7 @@ std::string shown_date(const Request& req, const std::string& date) {
 // The user's name, or the ID itself when the user no longer exists.
 std::string name_of(Request& req, const std::string& id) {
   std::string key = id;
-  std::optional<MST_USER> user = ReadMST_USER(req, key);
+  std::optional<MST_USER> user = ReadMST_USER(req.store, key);
   return user ? user->USER_NAME : id;
 }
 
@@ -84,9 +85,9 @@ MessageView gather_view(Request& req, long board, const INDEX_DATA& message,
   view.message = message;
   view.settings = settings;
   std::string key = message.WRITER;
-  view.writer = ReadMST_USER(req, key);
+  view.writer = ReadMST_USER(req.store, key);
   if (!message.DEL_FLG) {
-    view.body = render_body(ReadContentsDATA(req, board, message.SEL_NO), settings.RESFONTCOLOR,
+    view.body = render_body(ReadContentsDATA(req.store, board, message.SEL_NO), settings.RESFONTCOLOR,
                             message.HTML_MODE);
   }
   return view;
@@ -156,7 +157,7 @@ void print_attachments(Request& req, const MessageView& view) {
   if (m.ADD_COUNT <= 0) return;
   const std::string web = html_attr(req.sys.ADD_FILE_WEB_PATH);
   for (int k = 1; k <= view.settings.ADD_MAX; ++k) {
-    std::optional<ADD_FILE> file = ReadADD_FILE(req, view.board, m.SEL_NO, k);
+    std::optional<ADD_FILE> file = ReadADD_FILE(req.store, view.board, m.SEL_NO, k);
     if (!file) continue;
     const std::string stored = req.sys.ADD_FILE_PATH + std::to_string(view.board) + "/x" +
                                std::to_string(m.SEL_NO) + "/" + std::to_string(k) + "/" +
@@ -172,7 +173,7 @@ void print_attachments(Request& req, const MessageView& view) {
 // Every message of the thread in index order, the shown one marked; only
 // for threads of two messages or more.
 void print_thread(Request& req, long board, const INDEX_DATA& shown, long mode) {
-  if (!ReadINDEX_DATA_G(req, board, 1, shown.THREAD_NO)) return;
+  if (!ReadINDEX_DATA_G(req.store, board, 1, shown.THREAD_NO)) return;
   const std::string program = html_attr(req.JOB_EXE);
   const std::string key = url_query(req.SKEY);
   req.out.printf("<TABLE BORDER>\n");
@@ -186,7 +187,8 @@ void print_thread(Request& req, long board, const INDEX_DATA& shown, long mode) 
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kHeadColor,
                  req.text(300));
   req.out.printf("</TR>\n");
-  const BoardIndex& index = board_index(req, board);
+  const auto held = board_index(req.store, board);
+  const BoardIndex& index = *held;
   for (std::size_t i = 0; i < index.size(); ++i) {
     if (index[i].THREAD_NO != shown.THREAD_NO) continue;
     const INDEX_DATA r = index.record(i);
@@ -397,19 +399,15 @@ void print_message(Request& req, const MessageView& view, const std::vector<READ
 
 }  // namespace
 
-void j_DETAILS(Request& req) {
+void j_DETAILS(Request& req, const WriteToken& w) {
   const long board = field_number(req, "FOLDER_NO");
   const long sel_no = field_number(req, "SEL_NO");
   const long mode = display_mode(req);
-  const int right = chk_ACL(req, board);
+  const int right = req.right;
   header_printf(req);
-  if (right <= kRightNone) {
-    print_refusal(req);
-    return;
-  }
 
-  const std::optional<B_TITLE> folder = ReadB_TITLE(req, board, TitleKey::kFolderNo);
-  const B_TITLE2 settings = ReadB_TITLE2(req, board).value_or(B_TITLE2{});
+  const std::optional<B_TITLE> folder = ReadB_TITLE(req.store, board, TitleKey::kFolderNo);
+  const B_TITLE2 settings = ReadB_TITLE2(req.store, board).value_or(B_TITLE2{});
   print_folder_body(req, board, settings);
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR><TD NOWRAP BGCOLOR=\"%s\">\n", kCellColor);
@@ -419,13 +417,14 @@ void j_DETAILS(Request& req) {
   req.out.printf("</TABLE>\n");
   req.out.printf("<HR>\n");
 
-  const BoardIndex& records = board_index(req, board);
+  const auto held = board_index(req.store, board);
+  const BoardIndex& records = *held;
   const Neighbours neighbours = find_neighbours(records, sel_no, mode);
   std::optional<MessageView> view;
   std::vector<READ_POINT> readers;
   if (std::optional<INDEX_DATA> message = find_message(records, sel_no)) {
     // The viewer is marked before the reader list is printed, so he counts.
-    readers = readers_of(req, board, sel_no);
+    readers = readers_of(req.store, board, sel_no);
     const std::string id = fit_field(user_id(req), READ_POINT::kIdWidth);
     const bool marked = std::any_of(readers.begin(), readers.end(),
                                     [&](const READ_POINT& r) { return r.USER_ID == id; });
@@ -433,7 +432,7 @@ void j_DETAILS(Request& req) {
       READ_POINT mark;
       mark.SEL_NO = static_cast<std::int32_t>(sel_no);
       mark.USER_ID = id;
-      if (WriteREAD_POINT(req, board, mark)) readers.push_back(mark);
+      if (WriteREAD_POINT(req.store, w, board, mark)) readers.push_back(mark);
     }
     view = gather_view(req, board, *message, settings);
   }
@@ -458,8 +457,8 @@ void j_DETAILS(Request& req) {
 }
 
 void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
-  const B_TITLE2 settings = ReadB_TITLE2(req, board).value_or(B_TITLE2{});
-  std::optional<INDEX_DATA> message = find_message(board_index(req, board), sel_no);
+  const B_TITLE2 settings = ReadB_TITLE2(req.store, board).value_or(B_TITLE2{});
+  std::optional<INDEX_DATA> message = find_message(*board_index(req.store, board), sel_no);
   if (!message) return;
   const MessageView view = gather_view(req, board, *message, settings);
   const INDEX_DATA& m = view.message;
@@ -493,7 +492,7 @@ void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
     req.out.printf("%s", sanitize_html(title_text(m)).c_str());
     req.out.printf("</A>");
     req.out.printf("</TD>\n");
-    if (m.READ_CHK == 2) print_readers(req, readers_of(req, board, sel_no), false);
+    if (m.READ_CHK == 2) print_readers(req, readers_of(req.store, board, sel_no), false);
     print_writer_picture(req, view);
     req.out.printf("</TR>\n");
     print_writer_and_date(req, view);
@@ -510,53 +509,18 @@ void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
   req.out.printf("<HR>\n");
 }
 
-int j_DELMSG(Request& req) {
-  if (!req.user || req.user->MODE == 2) return 0;
+int j_DELMSG(Request& req, const WriteToken& w) {
   const long board = field_number(req, "FOLDER_NO");
   const long sel_no = field_number(req, "SEL_NO");
-  const int right = chk_ACL(req, board);
-  std::optional<INDEX_DATA> message = find_message(board_index(req, board), sel_no);
+  std::optional<INDEX_DATA> message = find_message(*board_index(req.store, board), sel_no);
   if (!message) return 0;
-  if (message->WRITER != req.user->USER_ID && right < kRightManage) return 0;
-
-  // Replies sit right below their parent, deeper than it: the message is
-  // answered when the next record of its thread is deeper.
-  bool answered = false;
-  bool seen = false;
-  for (const IndexEntry& r : board_index(req, board)) {
-    if (r.THREAD_NO != message->THREAD_NO) continue;
-    if (seen) {
-      answered = r.RES_LEVEL > message->RES_LEVEL;
-      break;
-    }
-    seen = r.SEL_NO == message->SEL_NO;
-  }
-
-  if (answered) {
-    message->DEL_FLG = 1;
-    (void)ReWriteINDEX_DATA(req, *message);
-    return 0;
-  }
-  (void)DeleteINDEX_DATA(req, board, sel_no);
-  DeleteREAD_POINT(req, board, sel_no);
-  (void)DeleteADD_FILE(req, board, sel_no);
-  const std::string files =
-      req.sys.ADD_FILE_PATH + std::to_string(board) + "/x" + std::to_string(sel_no);
-  remove_directory(req.write_token(), files);
+  if (message->WRITER != req.user->USER_ID && req.right < kRightManage) return 0;
+  (void)delete_message(req.store, w, req.sys.ADD_FILE_PATH, board, sel_no);
   return 0;
 }
 
-int j_BORDALLFLG(Request& req) {
-  if (!req.user) return 0;
-  const long board = field_number(req, "FOLDER_NO");
-  if (chk_ACL(req, board) <= kRightNone) return 0;
-  for (const IndexEntry& r : board_index(req, board)) {
-    if (ReadREAD_POINT(req, board, r.SEL_NO)) continue;
-    READ_POINT mark;
-    mark.SEL_NO = r.SEL_NO;
-    mark.USER_ID = req.user->USER_ID;
-    if (!WriteREAD_POINT(req, board, mark)) break;
-  }
+int j_BORDALLFLG(Request& req, const WriteToken& w) {
+  (void)mark_board_read(req.store, w, field_number(req, "FOLDER_NO"), req.user->USER_ID);
   return 0;
 }
 

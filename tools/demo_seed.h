@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -16,6 +17,12 @@ struct BulkSeed {
 };
 
 // Adds the boards and messages to the site's tree; returns an error text or "".
-[[nodiscard]] std::string seed_bulk(Request& req, const BulkSeed& seed);
+[[nodiscard]] std::string seed_bulk(Store& store, const WriteToken& w, const BulkSeed& seed);
+
+// Lays out a small demo tree in an empty site:
+//   Office (Dir) > News (Board), Projects (Dir) > Plans (Board);
+//   General (Board); Lobby (Chat). Boards take three attachments a
+// message. Returns an error text or "".
+[[nodiscard]] std::string seed_demo_tree(Store& store, const WriteToken& w);
 
 }  // namespace plazet

@@ -11,7 +11,7 @@
 //                  0 or missing: the user's own
 //   JOB            "BORDWRITEWR" when the page follows a posting: a posting
 //                  made in the separate window then closes that window
-#include "boards/room_page.h"
+#include "pages/room_page.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "boards/board_frame.h"
+#include "pages/board_frame.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "folders/access.h"
@@ -301,7 +301,7 @@ std::vector<std::size_t> page_positions(std::size_t count, SelNoAt sel_no_at, Or
 void print_row(Request& req, const View& v, const INDEX_DATA& m, bool personal) {
   req.out.printf("<TR>\n");
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">", kCellColor);
-  if (personal && !ReadREAD_POINT(req, v.folder, m.SEL_NO)) {
+  if (personal && !ReadREAD_POINT(req.store, v.folder, m.SEL_NO, req.user->USER_ID)) {
     req.out.printf("<IMG SRC=\"%snew.gif\" ALT=\"\x96\xA2\x93\xC7\">",
                    html_attr(req.sys.CG_FILE_WEB_PATH).c_str());
   }
@@ -337,7 +337,7 @@ void print_row(Request& req, const View& v, const INDEX_DATA& m, bool personal) 
 
   // The writer's name as it is now; the ID itself once the user is gone.
   std::string id = m.WRITER;
-  std::optional<MST_USER> writer = ReadMST_USER(req, id);
+  std::optional<MST_USER> writer = ReadMST_USER(req.store, id);
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor,
                  sanitize_html(writer ? writer->USER_NAME : m.WRITER).c_str());
 
@@ -391,7 +391,6 @@ void print_order_buttons(Request& req, const View& v) {
 }  // namespace
 
 void j_ROOM(Request& req) {
-  if (!req.user) return;
   const MST_USER& user = *req.user;
   const bool personal = user.MODE == 1;
 
@@ -405,14 +404,11 @@ void j_ROOM(Request& req) {
   v.program = html_attr(req.JOB_EXE);
   v.key = url_query(req.SKEY);
 
-  v.right = chk_ACL(req, v.folder);
+  v.right = req.right;
   header_printf(req);
-  if (v.right <= kRightNone) {
-    print_refusal(req);
-    return;
-  }
 
-  const BoardIndex& records = board_index(req, v.folder);
+  const auto held = board_index(req.store, v.folder);
+  const BoardIndex& records = *held;
   v.pages = (static_cast<long>(records.size()) - 1) / kPageSize + 1;
   v.page = atol_prefix(req.form.cgi_getvalue("DISP_PAGE"));
   if (v.page < 1) v.page = v.pages;
@@ -421,8 +417,8 @@ void j_ROOM(Request& req) {
 
   print_script(req);
 
-  const std::optional<B_TITLE> folder = ReadB_TITLE(req, v.folder, TitleKey::kFolderNo);
-  const std::optional<B_TITLE2> settings = ReadB_TITLE2(req, v.folder);
+  const std::optional<B_TITLE> folder = ReadB_TITLE(req.store, v.folder, TitleKey::kFolderNo);
+  const std::optional<B_TITLE2> settings = ReadB_TITLE2(req.store, v.folder);
   print_folder_body(req, v.folder, settings.value_or(B_TITLE2{}));
   print_title(req, folder);
   print_button_row(req, v, personal);

@@ -1,4 +1,4 @@
-#include "folders/menu_page.h"
+#include "pages/menu_page.h"
 
 #include <algorithm>
 #include <vector>
@@ -15,6 +15,22 @@
 
 namespace plazet {
 namespace {
+
+// The sum of the unread counts over the readable folders in the subtree of
+// the Dir at display number `p`.
+long get_noread(Request& req, int p) {
+  const auto held = folder_tree(req.store);
+  const std::vector<B_TITLE>& tree = *held;
+  if (p < 1 || static_cast<std::size_t>(p) > tree.size()) return 0;
+  const int depth = tree[static_cast<std::size_t>(p - 1)].DEPTH;
+  long sum = 0;
+  for (std::size_t q = static_cast<std::size_t>(p); q < tree.size() && tree[q].DEPTH > depth; ++q) {
+    if (chk_ACL(req.store, *req.user, tree[q].FOLDER_NO) <= kRightNone) continue;
+    // A board without a count (a mark file that cannot be read) adds nothing.
+    sum += std::max(0L, CountREAD_POINT(req.store, tree[q].FOLDER_NO, req.user->USER_ID));
+  }
+  return sum;
+}
 
 std::vector<int> open_dirs(const Request& req) {
   std::vector<int> open;
@@ -41,7 +57,7 @@ std::string dir_link_query(Request& req, int p, int depth, const std::vector<int
   }
   for (int q = p;;) {
     if (q != p || !contains(open, p)) query += "&DISP_NO=" + std::to_string(q);
-    std::optional<int> parent = get_upper_folder(req, q);
+    std::optional<int> parent = get_upper_folder(req.store, q);
     if (!parent || *parent == q) break;
     q = *parent;
   }
@@ -84,7 +100,7 @@ void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<
   const std::string name = sanitize_html(folder.NAME);
   req.out.printf("<TR><TD NOWRAP>");
   for (int i = 0; i < folder.DEPTH; ++i) req.out.printf("&nbsp;&nbsp;");
-  const std::string icon = html_attr(icon_of(folder, ReadB_TITLE2(req, folder.FOLDER_NO)));
+  const std::string icon = html_attr(icon_of(folder, ReadB_TITLE2(req.store, folder.FOLDER_NO)));
 
   long count = 0;
   switch (folder.MODE) {
@@ -94,7 +110,7 @@ void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<
                      dir_link_query(req, p, folder.DEPTH, open).c_str());
       break;
     case B_TITLE::kBoard:
-      if (counts) count = CountREAD_POINT(req, folder.FOLDER_NO);
+      if (counts) count = CountREAD_POINT(req.store, folder.FOLDER_NO, req.user->USER_ID);
       req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=ROOM&FOLDER_NO=%ld&FAST_FLG=1\" TARGET=\"FRM22\">",
                      program.c_str(), key.c_str(), folder.FOLDER_NO);
       break;
@@ -116,7 +132,6 @@ void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<
 }  // namespace
 
 void j_FRM21(Request& req) {
-  if (!req.user) return;
   const MST_USER& user = *req.user;
   const bool personal = user.MODE == 1;
   const bool counts = personal && user.NO_READ_MODE == 0;
@@ -130,15 +145,16 @@ void j_FRM21(Request& req) {
 
   req.out.printf("<TABLE>\n");
   const std::vector<int> open = open_dirs(req);
-  const std::vector<B_TITLE>& tree = folder_tree(req);
+  const auto held = folder_tree(req.store);
+  const std::vector<B_TITLE>& tree = *held;
   for (std::size_t i = 0; i < tree.size(); ++i) {
     const int p = static_cast<int>(i + 1);
     const B_TITLE& folder = tree[i];
     if (folder.DEPTH > 0) {
-      std::optional<int> parent = get_upper_folder(req, p);
+      std::optional<int> parent = get_upper_folder(req.store, p);
       if (!parent || !contains(open, *parent)) continue;
     }
-    if (chk_ACL(req, folder.FOLDER_NO) <= kRightNone) continue;
+    if (chk_ACL(req.store, user, folder.FOLDER_NO) <= kRightNone) continue;
     print_folder(req, p, folder, open, counts);
   }
   req.out.printf("</TABLE>\n");

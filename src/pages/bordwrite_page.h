@@ -15,8 +15,10 @@ inline constexpr int kPostNotStored = -6;  // the index or the body could not be
 // The posting form: a new message, a reply (quoting its parent) or, for
 // JOB EDITMSG, an edit. Fields: see bordwrite_page.cpp.
 void j_BORDWRITE(Request& req);
+// What a user without write right on the board gets instead of the form.
+void refuse_BORDWRITE(Request& req);
 // Stores what the posting form sends; one of the codes above.
-int j_BORDWRITEWR(Request& req);
+int j_BORDWRITEWR(Request& req, const WriteToken& w);
 
 // The page that closes the separate posting window "WBORDWRITE" once the
 // board listing has been shown in the work frame. Served without log-in.

@@ -21,7 +21,7 @@
 // buffer); a longer line continues as the next piece and is judged on its
 // own. Commas are searched byte by byte, like the user file, so every ID the
 // user file can hold survives the trip through g_user.mst. Each file is read
-// at most once per request (the parse is cached in `req.cache` and dropped by
+// at most once per request (the parse is cached in the store and dropped by
 // every write); every rewrite replaces the file atomically under the
 // exclusive data lock, and every write function demands the write token
 // first, so a call under a shared lock throws LockViolation even when there
@@ -34,7 +34,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/request.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -56,7 +57,7 @@ struct GROUP_USER {
 
 // The first group with that number; nullopt when there is none or the file
 // cannot be read.
-[[nodiscard]] std::optional<MST_GROUP> ReadGROUP_MST(Request& req, long group_no);
+[[nodiscard]] std::optional<MST_GROUP> ReadGROUP_MST(Store& store, long group_no);
 
 // Which group lines a list shows.
 enum class GroupListing {
@@ -65,20 +66,20 @@ enum class GroupListing {
 };
 
 // The groups in file order (empty when the file cannot be read).
-[[nodiscard]] std::vector<MST_GROUP> ReadGROUP_MSTall(Request& req,
+[[nodiscard]] std::vector<MST_GROUP> ReadGROUP_MSTall(Store& store,
                                                       GroupListing which = GroupListing::kAll);
 
 // True when group.mst exists and can be read (some pages show parts only then).
-[[nodiscard]] bool group_mst_readable(Request& req);
+[[nodiscard]] bool group_mst_readable(Store& store);
 
 // Inserts the group before the first line whose number is greater or equal,
 // replacing that line when its number is the same; appends it when there is
 // no such line. A missing file is created. The name is cut at a line feed
 // and to 83 bytes. False when the file could not be written.
-[[nodiscard]] bool ReWriteMST_GROUP(Request& req, const MST_GROUP& group);
+[[nodiscard]] bool ReWriteMST_GROUP(Store& store, const WriteToken& w, const MST_GROUP& group);
 
 // Removes every line with that number (a missing file is created empty).
-void DeleteMST_GROUP(Request& req, long group_no);
+[[nodiscard]] bool DeleteMST_GROUP(Store& store, const WriteToken& w, long group_no);
 
 // --- g_user.mst --------------------------------------------------------
 
@@ -91,14 +92,14 @@ inline constexpr std::size_t kMaxMemberships = 9999;
 // read. A membership of group 0 reads as the end of the list, as it does in
 // a 0-terminated array, so callers simply walk the whole vector; the number
 // of memberships is .size().
-[[nodiscard]] std::vector<long> ReadGROUP_USER1(Request& req, std::string_view user_id);
+[[nodiscard]] std::vector<long> ReadGROUP_USER1(Store& store, std::string_view user_id);
 
 // Every line that counts, in file order.
-[[nodiscard]] std::vector<GROUP_USER> ReadGROUP_USERall(Request& req);
+[[nodiscard]] std::vector<GROUP_USER> ReadGROUP_USERall(Store& store);
 
 // Appends the membership unless the same (group, ID) pair is already there.
 // A missing file is created.
-void WriteGROUP_USER(Request& req, const GROUP_USER& member);
+[[nodiscard]] bool WriteGROUP_USER(Store& store, const WriteToken& w, const GROUP_USER& member);
 
 enum class GroupUserDelete {
   kMember = 1,      // the lines with the member's group number and ID
@@ -106,16 +107,16 @@ enum class GroupUserDelete {
 };
 
 // Removes memberships as `mode` says; a missing file is created empty.
-void DeleteGROUP_USER(Request& req, GroupUserDelete mode, const GROUP_USER& member);
+[[nodiscard]] bool DeleteGROUP_USER(Store& store, const WriteToken& w, GroupUserDelete mode, const GROUP_USER& member);
 
 // Removes every membership of the user; does nothing when the file is missing.
-void DeleteGROUP_USER2(Request& req, std::string_view user_id);
+[[nodiscard]] bool DeleteGROUP_USER2(Store& store, const WriteToken& w, std::string_view user_id);
 
 // Orders the lines by group number, ascending. Lines with the same number end
 // up in the order that a carry-the-larger bubble sort gives (one pass per
 // line but the last, an equal line read passing the carried one), which is
 // not their original order. A file with fewer than two lines that count is
 // left as it is.
-void SortGROUP_USER(Request& req);
+[[nodiscard]] bool SortGROUP_USER(Store& store, const WriteToken& w);
 
 }  // namespace plazet

@@ -1,18 +1,21 @@
-#include "boards/bordwrite_page.h"
+#include "pages/bordwrite_page.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "boards/board_frame.h"
+#include "pages/board_frame.h"
+#include "boards/message_service.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "boards/uploads.h"
-#include "folders/access.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
 #include "frame/frame_pages.h"
+#include "store/paths.h"
 #include "store/line_reader.h"
 #include "text/date.h"
 #include "text/escape.h"
@@ -24,11 +27,6 @@ namespace plazet {
 
 void j_BORDWRITEFIN(Request& req) {
   header_printf(req);
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
-  req.out.printf("self.close()\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
   req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
                  html_attr(req.sys.CG_FILE_WEB_PATH).c_str(), html_attr(req.sys.BACK_GIF).c_str());
   req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", req.text(294));
@@ -61,8 +59,15 @@ std::int32_t form_choice(const Request& req, std::string_view name,
 
 // Messages live only on boards: a Dir or chat room has no listing that
 // would ever show them.
+// Removes an upload file of this request that was not stored; names the
+// parser did not create here are never touched.
+void discard_upload(const Request& req, std::string_view temp_name) {
+  if (!req.form.is_own_upload(temp_name)) return;
+  (void)::unlink(editpath(temp_name, req.upload_dir).c_str());
+}
+
 bool is_board(Request& req, long folder_no) {
-  std::optional<B_TITLE> title = ReadB_TITLE(req, folder_no, TitleKey::kFolderNo);
+  std::optional<B_TITLE> title = ReadB_TITLE(req.store, folder_no, TitleKey::kFolderNo);
   return title && title->MODE == B_TITLE::kBoard;
 }
 
@@ -97,15 +102,15 @@ Prefill prefill_of(Request& req, FormKind kind, long folder_no, long sel_no,
     p.body = settings.DEFO;
     return p;
   }
-  std::optional<INDEX_DATA> record = ReadINDEX_DATA(req, folder_no, sel_no, IndexKey::kSelNo);
+  std::optional<INDEX_DATA> record = ReadINDEX_DATA(req.store, folder_no, sel_no, IndexKey::kSelNo);
   if (!record) return p;  // gone in the meantime: an empty form
   p.record = *record;
   if (kind == FormKind::kEdit) {
-    p.body = ReadContentsDATA(req, folder_no, sel_no);
+    p.body = ReadContentsDATA(req.store, folder_no, sel_no);
   } else if (record->DEL_FLG == 1) {
     p.record.WRITE_TITLE.clear();  // a deleted message offers nothing to quote
   } else {
-    p.body = Add_Res(ReadContentsDATA(req, folder_no, sel_no));
+    p.body = Add_Res(ReadContentsDATA(req.store, folder_no, sel_no));
   }
   return p;
 }
@@ -121,7 +126,7 @@ void print_priority_select(Request& req) {
 void print_attachment_slots(Request& req, FormKind kind, long folder_no, long sel_no, int add_max) {
   for (long k = 1; k <= add_max; ++k) {
     if (kind == FormKind::kEdit) {
-      if (std::optional<ADD_FILE> kept = ReadADD_FILE(req, folder_no, sel_no, k)) {
+      if (std::optional<ADD_FILE> kept = ReadADD_FILE(req.store, folder_no, sel_no, k)) {
         req.out.printf(" No.%ld %s\n", k, sanitize_html(kept->FILE_NAME).c_str());
         req.out.printf("<INPUT TYPE=\"checkbox\" NAME=\"ADD_FILE%ld\" VALUE=\"ON\" checked >%s<BR>",
                        k, req.text(331));
@@ -157,6 +162,25 @@ void print_html_mode_select(Request& req, int mode) {
 
 }  // namespace
 
+namespace {
+
+// The HTTP header and HEAD, then the script that refuses an empty title.
+void print_head_and_script(Request& req, long write_mode) {
+  header_printf(req);
+  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
+  req.out.printf("<!--\n");
+  req.out.printf("self.close()\n");
+  req.out.printf("// -->\n");
+  req.out.printf("</SCRIPT>\n");
+}
+
+}  // namespace
+
+void refuse_BORDWRITE(Request& req) {
+  print_head_and_script(req, req.user ? req.user->WRITE_MODE : 0);
+  print_refusal(req);
+}
+
 // Fields: SKEY, FOLDER_NO, SEL_NO (0 or missing: a new thread; else the
 // message replied to or, for JOB EDITMSG, edited), USER_DISP_DEF.
 void j_BORDWRITE(Request& req) {
@@ -166,10 +190,9 @@ void j_BORDWRITE(Request& req) {
   const FormKind kind = req.JOB == "EDITMSG" ? FormKind::kEdit
                         : sel_no >= 1        ? FormKind::kReply
                                              : FormKind::kNew;
-  const int right = chk_ACL(req, folder_no);
   const long write_mode = req.user ? req.user->WRITE_MODE : 0;
 
-  header_printf(req);
+  print_head_and_script(req, write_mode);
   req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
   req.out.printf("<!--\n");
   req.out.printf("function title_chk(){\n");
@@ -181,15 +204,15 @@ void j_BORDWRITE(Request& req) {
   req.out.printf("// -->\n");
   req.out.printf("</SCRIPT>\n");
 
-  std::optional<B_TITLE> board = ReadB_TITLE(req, folder_no, TitleKey::kFolderNo);
-  if (!req.user || right <= kRightRead || !board || board->MODE != B_TITLE::kBoard) {
+  std::optional<B_TITLE> board = ReadB_TITLE(req.store, folder_no, TitleKey::kFolderNo);
+  if (!board || board->MODE != B_TITLE::kBoard) {
     print_refusal(req);
     return;
   }
   const MST_USER& user = *req.user;
-  const B_TITLE2 settings = ReadB_TITLE2(req, folder_no).value_or(B_TITLE2{});
+  const B_TITLE2 settings = ReadB_TITLE2(req.store, folder_no).value_or(B_TITLE2{});
   if (kind == FormKind::kEdit) {
-    std::optional<INDEX_DATA> message = ReadINDEX_DATA(req, folder_no, sel_no, IndexKey::kSelNo);
+    std::optional<INDEX_DATA> message = ReadINDEX_DATA(req.store, folder_no, sel_no, IndexKey::kSelNo);
     if (message && !may_edit(user, settings, *message)) {
       print_refusal(req);
       return;
@@ -296,11 +319,9 @@ namespace {
 
 // What happens to one attachment slot of the posting.
 struct SlotPlan {
-  long slot = 0;
-  bool keep = false;                 // the stored attachment stays
-  std::optional<UploadName> upload;  // a new file to store (when not kept)
-  bool drop_record = false;          // an edit cleared the slot
-  std::string own_temp;              // the parser's file for this slot, if any
+  SlotChange change;
+  bool keep = false;     // the stored attachment stays
+  std::string own_temp;  // the parser's file for this slot, if any
 };
 
 std::vector<SlotPlan> plan_slots(Request& req, bool edit, long folder_no, long sel_no,
@@ -308,38 +329,24 @@ std::vector<SlotPlan> plan_slots(Request& req, bool edit, long folder_no, long s
   std::vector<SlotPlan> plans;
   for (long k = 1; k <= add_max; ++k) {
     SlotPlan plan;
-    plan.slot = k;
+    plan.change.slot = k;
     const std::string number = std::to_string(k);
     const FormField* file = req.form.field("FILE" + number);
     if (file) plan.own_temp = file->upload_temp;
     if (file && !file->value.empty()) {
-      plan.upload = cut_filename(req.form, file->value);
+      plan.change.upload = cut_filename(req.form, file->value);
       // Only the file uploaded in this very field belongs to this slot.
-      if (plan.upload && plan.upload->temp_name != plan.own_temp) plan.upload.reset();
+      if (plan.change.upload && plan.change.upload->temp_name != plan.own_temp) {
+        plan.change.upload.reset();
+      }
     }
-    const bool stored = edit && ReadADD_FILE(req, folder_no, sel_no, k).has_value();
+    const bool stored = edit && ReadADD_FILE(req.store, folder_no, sel_no, k).has_value();
     plan.keep = stored && !req.form.cgi_getvalue("ADD_FILE" + number).empty();
-    if (plan.keep) plan.upload.reset();
-    plan.drop_record = stored && !plan.keep && !plan.upload;
+    if (plan.keep) plan.change.upload.reset();
+    plan.change.drop_record = stored && !plan.keep && !plan.change.upload;
     plans.push_back(std::move(plan));
   }
   return plans;
-}
-
-void store_attachments(Request& req, long folder_no, long sel_no,
-                       const std::vector<SlotPlan>& plans) {
-  for (const SlotPlan& plan : plans) {
-    if (plan.upload && store_upload(req, folder_no, sel_no, plan.slot, *plan.upload)) {
-      (void)WriteADD_FILE(req, folder_no,
-                          ADD_FILE{static_cast<std::int32_t>(sel_no),
-                                   static_cast<std::int32_t>(plan.slot), plan.upload->file_name});
-    } else if (plan.drop_record) {
-      // The file itself stays on disk; only the record goes.
-      (void)DeleteADD_FILE2(req, folder_no, sel_no, plan.slot);
-    }
-    // An upload that was not moved (kept slot, refused name) goes at once.
-    discard_upload(req, plan.own_temp);
-  }
 }
 
 }  // namespace
@@ -348,20 +355,18 @@ void store_attachments(Request& req, long folder_no, long sel_no,
 // FOLDER_NO, SEL_NO, WRITE_TITLE, WRITE_PRIORITY, READ_CHK, HTML_MODE,
 // WRITE_DATA, and for each attachment slot k FILE<k> (an upload) and
 // ADD_FILE<k> (the keep box of a stored attachment).
-int j_BORDWRITEWR(Request& req) {
+int j_BORDWRITEWR(Request& req, const WriteToken& w) {
   const long folder_no = form_number(req, "FOLDER_NO");
-  if (!req.user || chk_ACL(req, folder_no) < kRightWrite || !is_board(req, folder_no)) {
-    return kPostNotAllowed;
-  }
+  if (!is_board(req, folder_no)) return kPostNotAllowed;
   const MST_USER& user = *req.user;
   const std::string title = req.form.cgi_getvalue("WRITE_TITLE");
   if (title.empty()) return kPostTitleEmpty;
 
-  const B_TITLE2 settings = ReadB_TITLE2(req, folder_no).value_or(B_TITLE2{});
+  const B_TITLE2 settings = ReadB_TITLE2(req.store, folder_no).value_or(B_TITLE2{});
   const bool edit = req.form.cgi_getvalue("FJOB") == "EDITMSG";
   const long sel_no = std::max(0L, form_number(req, "SEL_NO"));
   std::optional<INDEX_DATA> old;
-  if (edit) old = ReadINDEX_DATA(req, folder_no, sel_no, IndexKey::kSelNo);
+  if (edit) old = ReadINDEX_DATA(req.store, folder_no, sel_no, IndexKey::kSelNo);
   if (old && !may_edit(user, settings, *old)) return kPostNotAllowed;
 
   const std::vector<SlotPlan> plans = plan_slots(req, edit, folder_no, sel_no, settings.ADD_MAX);
@@ -378,7 +383,7 @@ int j_BORDWRITEWR(Request& req) {
   record.WRITER = user.USER_ID;
   record.WRITE_TITLE = fit_text_field(title, INDEX_DATA::kTitleWidth);
   for (const SlotPlan& plan : plans) {
-    if (plan.keep || plan.upload) ++record.ADD_COUNT;
+    if (plan.keep || plan.change.upload) ++record.ADD_COUNT;
   }
   record.DEL_FLG = 0;
   record.READ_CHK = form_choice(req, "READ_CHK", {1, 2}, 1);
@@ -388,43 +393,18 @@ int j_BORDWRITEWR(Request& req) {
   if (static_cast<long>(body.size()) > req.sys.MAX_CONTENTS) return kPostTooLong;
   if (edit && !old) return kPostNotStored;  // nothing left to edit
 
-  // A message is its index record and its body: when either cannot be
-  // written, the other is taken back, so no half message remains.
-  const std::string stored_body = CrLf_to_Cr(body);
-  long number = sel_no;
-  if (!edit) {
-    std::optional<INDEX_DATA> stored = WriteINDEX_DATA(req, record);
-    if (!stored) return kPostNotStored;
-    number = stored->SEL_NO;
-    if (!WriteContentsDATA(req, folder_no, number, stored_body)) {
-      (void)DeleteINDEX_DATA(req, folder_no, number);
-      DeleteREAD_POINT(req, folder_no, number);
-      return kPostNotStored;
-    }
-  } else {
-    if (!ReWriteINDEX_DATA(req, record)) return kPostNotStored;
-    if (!WriteContentsDATA(req, folder_no, number, stored_body)) {
-      (void)ReWriteINDEX_DATA(req, *old);
-      return kPostNotStored;
-    }
-    // The edit is news to everybody but the editor.
-    DeleteREAD_POINT(req, folder_no, number);
-    READ_POINT mark;
-    mark.SEL_NO = static_cast<std::int32_t>(number);
-    mark.USER_ID = user.USER_ID;
-    (void)WriteREAD_POINT(req, folder_no, mark);
-  }
-
-  store_attachments(req, folder_no, number, plans);
-
-  if (logging_on(req)) {
-    SYSTEM_LOG entry;
-    entry.USER_ID = user.USER_ID;
-    entry.LOG_TIME = record.WRITE_DATE;
-    entry.LOG_KIND = SYSTEM_LOG::kWrite;
-    entry.FOLDER_NO = folder_no;
-    (void)WriteSYSTEM_LOG(req, entry);
-  }
+  Posting posting;
+  posting.record = record;
+  posting.edited = old;
+  posting.body = CrLf_to_Cr(body);
+  for (const SlotPlan& plan : plans) posting.slots.push_back(plan.change);
+  const PostResult result =
+      post_message(req.store, w, posting, {req.sys.ADD_FILE_PATH, req.upload_dir},
+                   logging_on(req.sys.LOG_DATE), nullptr);
+  // An upload that was not moved (kept slot, refused name, failed post)
+  // goes at once.
+  for (const SlotPlan& plan : plans) discard_upload(req, plan.own_temp);
+  if (result != PostResult::kStored) return kPostNotStored;
   return kPostStored;
 }
 

@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "frame/request.h"
+#include "frame/settings.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 #include "users/mst_user.h"
 
 namespace plazet {
@@ -26,12 +28,19 @@ struct SiteLayout {
 // The settings file of a site laid out by init_site.
 [[nodiscard]] std::string site_ini_file(const std::string& site_dir);
 
-// A request context for command-line work on a site: its settings, and the
-// exclusive data lock held while it lives.
-[[nodiscard]] Request open_site_for_writing(const std::string& site_dir);
+// Command-line work on a site: its settings, the exclusive data lock held
+// while it lives, and the store on its data directory.
+struct SiteSession {
+  explicit SiteSession(const std::string& site_dir);
+  [[nodiscard]] const WriteToken& w() const { return lock.write_token(); }
+
+  SYSINFO sys;
+  DataLock lock;
+  Store store;
+};
 
 // Adds `user` unless its ID is taken (letter case ignored) or a field holds
 // a character the file format cannot store. Returns an error text or "".
-[[nodiscard]] std::string add_user(Request& req, const MST_USER& user);
+[[nodiscard]] std::string add_user(Store& store, const WriteToken& w, const MST_USER& user);
 
 }  // namespace plazet

@@ -9,7 +9,7 @@ namespace plazet {
 // previous/next navigation and, for writers, the post, reply, edit and
 // delete buttons. Showing a message marks it read for the viewer.
 // Fields: SKEY, FOLDER_NO, SEL_NO, USER_DISP_DEF (0 or missing: the user's).
-void j_DETAILS(Request& req);
+void j_DETAILS(Request& req, const WriteToken& w);
 
 // The same message view without page frame, heading, read mark, navigation
 // or buttons, for pages that list many messages (search, unread notices).
@@ -18,13 +18,13 @@ void j_DETAILS(Request& req);
 // Fields: SKEY, CHK_ALL (1: the selection box is checked).
 void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox);
 
-// Deletes a message (kept as deleted while replies follow it); the board
-// listing follows whatever the result.
+// Deletes a message (kept as deleted while replies follow it) for its
+// author or a board manager; the board listing follows whatever the result.
 // Fields: SKEY, FOLDER_NO, SEL_NO, USER_DISP_DEF.
-int j_DELMSG(Request& req);
+int j_DELMSG(Request& req, const WriteToken& w);
 
 // Marks every message of a board read for the user; the listing follows.
 // Fields: SKEY, FOLDER_NO.
-int j_BORDALLFLG(Request& req);
+int j_BORDALLFLG(Request& req, const WriteToken& w);
 
 }  // namespace plazet

@@ -1,12 +1,13 @@
-#include "admin/demo_seed.h"
+#include "demo_seed.h"
 
 #include <fcntl.h>
 
 #include <vector>
 
-#include "admin/folder_admin.h"
+#include "folders/folder_admin.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
+#include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
 #include "store/dirs.h"
 #include "store/file_io.h"
@@ -21,8 +22,8 @@ bool write_plain(const std::string& path, std::string_view data) {
   return fd && write_all(fd.get(), data);
 }
 
-std::string fill_board(Request& req, long board, const BulkSeed& seed) {
-  const std::string dir = board_dir(req, board);
+std::string fill_board(Store& store, const WriteToken& w, long board, const BulkSeed& seed) {
+  const std::string dir = board_dir(store, board);
   if (!ensure_directory(dir)) return "cannot create " + dir;
   const std::string date = set_date();
   std::vector<INDEX_DATA> records;
@@ -51,32 +52,64 @@ std::string fill_board(Request& req, long board, const BulkSeed& seed) {
     }
   }
   RecordFile<IndexDataCodec> index(dir + "index.dat");
-  if (!index.replace_all(req.write_token(), index.path() + ".tmp", records)) {
+  if (!index.replace_all(w, index.path() + ".tmp", records)) {
     return "cannot write " + index.path();
   }
-  req.cache.invalidate(index.path());
+  store.cache().invalidate(index.path());
   return "";
 }
 
 }  // namespace
 
-std::string seed_bulk(Request& req, const BulkSeed& seed) {
+std::string seed_bulk(Store& store, const WriteToken& w, const BulkSeed& seed) {
   for (int b = 0; b < seed.boards; ++b) {
     if (b % 10 == 0) {
       std::string name = "Dir " + std::to_string(b / 10 + 1);
-      if (create_folder(req, 0, Placement::kAfter, B_TITLE::kDir, name) != kFolderCreated) {
+      if (create_folder(store, w, 0, Placement::kAfter, B_TITLE::kDir, name) != kFolderCreated) {
         return "cannot create " + name;
       }
     }
-    const int dir_line = static_cast<int>(folder_tree(req).size()) - b % 10;
+    const int dir_line = static_cast<int>(folder_tree(store)->size()) - b % 10;
     long number = 0;
     std::string name = "Board " + std::to_string(b + 1);
-    if (create_folder(req, dir_line, Placement::kInside, B_TITLE::kBoard, name, &number) !=
+    if (create_folder(store, w, dir_line, Placement::kInside, B_TITLE::kBoard, name, &number) !=
         kFolderCreated) {
       return "cannot create " + name;
     }
-    std::string error = fill_board(req, number, seed);
+    std::string error = fill_board(store, w, number, seed);
     if (!error.empty()) return error;
+  }
+  return "";
+}
+
+std::string seed_demo_tree(Store& store, const WriteToken& w) {
+  struct Step {
+    int dispno;
+    Placement placement;
+    int mode;
+    const char* name;
+  };
+  // Display numbers as the tree grows: Office 1, News 2, Projects 3, Plans 4.
+  constexpr Step kSteps[] = {
+      {0, Placement::kAfter, B_TITLE::kDir, "Office"},
+      {1, Placement::kInside, B_TITLE::kBoard, "News"},
+      {2, Placement::kAfter, B_TITLE::kDir, "Projects"},
+      {3, Placement::kInside, B_TITLE::kBoard, "Plans"},
+      {0, Placement::kAfter, B_TITLE::kBoard, "General"},
+      {0, Placement::kAfter, B_TITLE::kChat, "Lobby"},
+  };
+  for (const Step& step : kSteps) {
+    long number = 0;
+    if (create_folder(store, w, step.dispno, step.placement, step.mode, step.name, &number) !=
+        kFolderCreated) {
+      return std::string("cannot create ") + step.name;
+    }
+    // Demo boards take three attachments a message.
+    if (step.mode == B_TITLE::kBoard) {
+      B_TITLE2 settings = ReadB_TITLE2(store, number).value_or(B_TITLE2{});
+      settings.ADD_MAX = 3;
+      if (!ReWriteB_TITLE2(store, w, settings)) return std::string("cannot configure ") + step.name;
+    }
   }
   return "";
 }

@@ -1,0 +1,115 @@
+#include "boards/message_service.h"
+
+#include "boards/read_marks.h"
+#include "store/dirs.h"
+#include "users/system_log.h"
+
+namespace plazet {
+namespace {
+
+void store_attachments(Store& store, const WriteToken& w, long board, long sel_no,
+                       const std::vector<SlotChange>& slots, const AttachmentPlace& place) {
+  for (const SlotChange& change : slots) {
+    if (change.upload && store_upload(w, place.ADD_FILE_PATH, place.upload_dir, board, sel_no,
+                                      change.slot, *change.upload)) {
+      (void)WriteADD_FILE(store, w, board,
+                          ADD_FILE{static_cast<std::int32_t>(sel_no),
+                                   static_cast<std::int32_t>(change.slot),
+                                   change.upload->file_name});
+    } else if (change.drop_record) {
+      // The file itself stays on disk; only the record goes.
+      (void)DeleteADD_FILE2(store, w, board, sel_no, change.slot);
+    }
+  }
+}
+
+}  // namespace
+
+PostResult post_message(Store& store, const WriteToken& w, const Posting& posting,
+                        const AttachmentPlace& place, bool log, long* sel_no) {
+  const INDEX_DATA& record = posting.record;
+  const long board = record.FOLDER_NO;
+  long number = record.SEL_NO;
+  if (!posting.edited) {
+    std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store, w, record);
+    if (!stored) return PostResult::kNotStored;
+    number = stored->SEL_NO;
+    if (!WriteContentsDATA(store, w, board, number, posting.body)) {
+      (void)DeleteINDEX_DATA(store, w, board, number);
+      (void)DeleteREAD_POINT(store, w, board, number);
+      return PostResult::kNotStored;
+    }
+  } else {
+    if (!ReWriteINDEX_DATA(store, w, record)) return PostResult::kNotStored;
+    if (!WriteContentsDATA(store, w, board, number, posting.body)) {
+      (void)ReWriteINDEX_DATA(store, w, *posting.edited);
+      return PostResult::kNotStored;
+    }
+    (void)DeleteREAD_POINT(store, w, board, number);
+    READ_POINT mark;
+    mark.SEL_NO = static_cast<std::int32_t>(number);
+    mark.USER_ID = record.WRITER;
+    (void)WriteREAD_POINT(store, w, board, mark);
+  }
+  if (sel_no) *sel_no = number;
+
+  store_attachments(store, w, board, number, posting.slots, place);
+
+  if (log) {
+    SYSTEM_LOG entry;
+    entry.USER_ID = record.WRITER;
+    entry.LOG_TIME = record.WRITE_DATE;
+    entry.LOG_KIND = SYSTEM_LOG::kWrite;
+    entry.FOLDER_NO = board;
+    (void)WriteSYSTEM_LOG(store, w, entry);
+  }
+  return PostResult::kStored;
+}
+
+DeleteResult delete_message(Store& store, const WriteToken& w, std::string_view ADD_FILE_PATH,
+                            long board, long sel_no) {
+  const auto index = board_index(store, board);
+  std::optional<std::size_t> at = index->position_of(static_cast<std::int32_t>(sel_no));
+  if (!at) return DeleteResult::kNotFound;
+  INDEX_DATA message = index->record(*at);
+
+  // Replies sit right below their parent, deeper than it: the message is
+  // answered when the next record of its thread is deeper.
+  bool answered = false;
+  bool seen = false;
+  for (const IndexEntry& r : *index) {
+    if (r.THREAD_NO != message.THREAD_NO) continue;
+    if (seen) {
+      answered = r.RES_LEVEL > message.RES_LEVEL;
+      break;
+    }
+    seen = r.SEL_NO == message.SEL_NO;
+  }
+
+  if (answered) {
+    message.DEL_FLG = 1;
+    return ReWriteINDEX_DATA(store, w, message) ? DeleteResult::kMarkedDeleted
+                                                : DeleteResult::kNotStored;
+  }
+  if (!DeleteINDEX_DATA(store, w, board, sel_no)) return DeleteResult::kNotStored;
+  bool ok = DeleteREAD_POINT(store, w, board, sel_no);
+  (void)DeleteADD_FILE(store, w, board, sel_no);  // false too when there was none
+  remove_directory(w, std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" +
+                          std::to_string(sel_no));
+  return ok ? DeleteResult::kRemoved : DeleteResult::kNotStored;
+}
+
+bool mark_board_read(Store& store, const WriteToken& w, long board, std::string_view user_id) {
+  // The index is held as it was read: writing marks drops it from the cache.
+  const auto index = board_index(store, board);
+  for (const IndexEntry& r : *index) {
+    if (ReadREAD_POINT(store, board, r.SEL_NO, user_id)) continue;
+    READ_POINT mark;
+    mark.SEL_NO = r.SEL_NO;
+    mark.USER_ID = std::string(user_id);
+    if (!WriteREAD_POINT(store, w, board, mark)) return false;
+  }
+  return true;
+}
+
+}  // namespace plazet
