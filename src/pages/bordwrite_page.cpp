@@ -27,6 +27,11 @@ namespace plazet {
 
 void j_BORDWRITEFIN(Request& req) {
   header_printf(req);
+  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
+  req.out.printf("<!--\n");
+  req.out.printf("self.close()\n");
+  req.out.printf("// -->\n");
+  req.out.printf("</SCRIPT>\n");
   req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
                  html_attr(req.sys.CG_FILE_WEB_PATH).c_str(), html_attr(req.sys.BACK_GIF).c_str());
   req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", req.text(294));
@@ -169,7 +174,12 @@ void print_head_and_script(Request& req, long write_mode) {
   header_printf(req);
   req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
   req.out.printf("<!--\n");
-  req.out.printf("self.close()\n");
+  req.out.printf("function title_chk(){\n");
+  req.out.printf("if ( document.INPUT.WRITE_TITLE.value==\"\" ) {\n");
+  req.out.printf("window.alert( \"%s\" );\n", req.text(295));
+  req.out.printf("return false }\n");
+  req.out.printf("}\n");
+  if (write_mode == 2) req.out.printf("window.focus();\n");
   req.out.printf("// -->\n");
   req.out.printf("</SCRIPT>\n");
 }
@@ -193,16 +203,6 @@ void j_BORDWRITE(Request& req) {
   const long write_mode = req.user ? req.user->WRITE_MODE : 0;
 
   print_head_and_script(req, write_mode);
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
-  req.out.printf("function title_chk(){\n");
-  req.out.printf("if ( document.INPUT.WRITE_TITLE.value==\"\" ) {\n");
-  req.out.printf("window.alert( \"%s\" );\n", req.text(295));
-  req.out.printf("return false }\n");
-  req.out.printf("}\n");
-  if (write_mode == 2) req.out.printf("window.focus();\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
 
   std::optional<B_TITLE> board = ReadB_TITLE(req.store, folder_no, TitleKey::kFolderNo);
   if (!board || board->MODE != B_TITLE::kBoard) {
