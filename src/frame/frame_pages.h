@@ -9,8 +9,8 @@
 
 namespace plazet {
 
-inline constexpr const char* kVersion = "Ver2.13";
-inline constexpr const char* kEdition = "UNIX";
+inline constexpr char kVersion[] = "Ver2.13";
+inline constexpr char kEdition[] = "UNIX";
 
 // "Content-type", the HEAD (text 1) and the comment with text 2; no BODY.
 void header_printf(Request& req);
@@ -19,8 +19,8 @@ void print_body(Request& req);
 
 // A hidden form field as every page writes it; the value is escaped for
 // the attribute.
-void print_hidden(Request& req, const char* name, std::string_view value);
-void print_hidden(Request& req, const char* name, long value);
+void print_hidden(Request& req, const Html& name, std::string_view value);
+void print_hidden(Request& req, const Html& name, long value);
 
 // The refusal body every page prints to a user who may not see it: text 3
 // and a button (text 4) back in the browser's history; closes the page.

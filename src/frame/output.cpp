@@ -5,7 +5,7 @@
 
 namespace plazet {
 
-void Output::printf(const char* format, ...) {
+void Output::append_formatted(const char* format, ...) {
   va_list args;
   va_start(args, format);
   va_list again;

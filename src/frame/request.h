@@ -13,6 +13,7 @@
 #include "frame/settings.h"
 #include "frame/strdef.h"
 #include "store/store.h"
+#include "text/html.h"
 #include "users/mst_user.h"
 #include "users/session_file.h"
 
@@ -43,7 +44,8 @@ struct Request {
   int right = 0;
   Output out;
 
-  [[nodiscard]] const char* text(int n) const { return lang.text(n); }
+  // Language text `n`, printed as it stands.
+  [[nodiscard]] Html text(int n) const { return Html::of_installation(lang.text(n)); }
   [[nodiscard]] Client client() const { return {env.REMOTE_ADDR, env.HTTP_USER_AGENT}; }
 };
 

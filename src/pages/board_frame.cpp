@@ -5,13 +5,13 @@
 namespace plazet {
 
 void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings) {
-  const std::string pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
+  const Html pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
   if (!settings.BACKPIC.empty()) {
-    req.out.printf("\t\t<BODY BACKGROUND=\"%s%ld/%s\" BGPROPERTIES=FIXED >\n", pictures.c_str(),
-                   folder_no, html_attr(settings.BACKPIC).c_str());
+    req.out.printf("\t\t<BODY BACKGROUND=\"%s%ld/%s\" BGPROPERTIES=FIXED >\n", pictures,
+                   folder_no, url_segment(settings.BACKPIC));
   } else if (!req.sys.BACK_GIF.empty()) {
-    req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n", pictures.c_str(),
-                   html_attr(req.sys.BACK_GIF).c_str());
+    req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n", pictures,
+                   html_attr(req.sys.BACK_GIF));
   }
 }
 

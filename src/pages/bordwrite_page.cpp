@@ -33,7 +33,7 @@ void j_BORDWRITEFIN(Request& req) {
   req.out.printf("// -->\n");
   req.out.printf("</SCRIPT>\n");
   req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
-                 html_attr(req.sys.CG_FILE_WEB_PATH).c_str(), html_attr(req.sys.BACK_GIF).c_str());
+                 html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
   req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", req.text(294));
   req.out.printf("<P>\n");
   req.out.printf("</BODY>\n");
@@ -45,8 +45,8 @@ void j_BORDWRITEFIN(Request& req) {
 namespace plazet {
 namespace {
 
-constexpr const char* kLabelColor = "#E0FFFF";
-constexpr const char* kValueColor = "#FFFFFF";
+constexpr char kLabelColor[] = "#E0FFFF";
+constexpr char kValueColor[] = "#FFFFFF";
 
 long form_number(const Request& req, std::string_view name) {
   return atol_prefix(req.form.cgi_getvalue(name));
@@ -132,7 +132,7 @@ void print_attachment_slots(Request& req, FormKind kind, long folder_no, long se
   for (long k = 1; k <= add_max; ++k) {
     if (kind == FormKind::kEdit) {
       if (std::optional<ADD_FILE> kept = ReadADD_FILE(req.store, folder_no, sel_no, k)) {
-        req.out.printf(" No.%ld %s\n", k, sanitize_html(kept->FILE_NAME).c_str());
+        req.out.printf(" No.%ld %s\n", k, sanitize_html(kept->FILE_NAME));
         req.out.printf("<INPUT TYPE=\"checkbox\" NAME=\"ADD_FILE%ld\" VALUE=\"ON\" checked >%s<BR>",
                        k, req.text(331));
       }
@@ -221,14 +221,14 @@ void j_BORDWRITE(Request& req) {
   print_folder_body(req, folder_no, settings);
 
   const int heading = kind == FormKind::kNew ? 270 : kind == FormKind::kReply ? 271 : 330;
-  req.out.printf("<FONT SIZE=\"5\"><B>%s %s</B></FONT>\n", sanitize_html(board->NAME).c_str(),
+  req.out.printf("<FONT SIZE=\"5\"><B>%s %s</B></FONT>\n", sanitize_html(board->NAME),
                  req.text(heading));
   req.out.printf("<HR>\n");
 
   req.out.printf(
       "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST "
       "TARGET=\"FRM22\" >\n",
-      html_attr(req.JOB_EXE).c_str());
+      html_attr(req.JOB_EXE));
   print_hidden(req, "SKEY", req.SKEY);
   print_hidden(req, "JOB", std::string("BORDWRITEWR"));
   print_hidden(req, "FJOB", std::string(kind == FormKind::kEdit ? "EDITMSG" : "BORDWRITE"));
@@ -244,13 +244,13 @@ void j_BORDWRITE(Request& req) {
   req.out.printf("<TR>\n");
   label_cell(req, 266);
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s [%s]</TD>\n", kValueColor,
-                 sanitize_html(user.USER_NAME).c_str(), sanitize_html(user.USER_ID).c_str());
+                 sanitize_html(user.USER_NAME), sanitize_html(user.USER_ID));
   req.out.printf("</TR>\n");
 
   req.out.printf("<TR>\n");
   label_cell(req, 267);
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kValueColor,
-                 set_date().c_str());
+                 html_attr(set_date()));
   req.out.printf("</TR>\n");
 
   req.out.printf("<TR>\n");
@@ -260,7 +260,7 @@ void j_BORDWRITE(Request& req) {
   if (kind == FormKind::kReply) req.out.printf("Re:^%d ", prefill.record.RES_LEVEL + 1);
   req.out.printf(
       "<INPUT TYPE=\"text\" NAME=\"WRITE_TITLE\" SIZE=\"%d\" MAXLENGTH=\"80\" VALUE=\"%s\"></TD>\n",
-      width, html_attr(prefill.record.WRITE_TITLE).c_str());
+      width, html_attr(prefill.record.WRITE_TITLE));
   req.out.printf("</TR>\n");
 
   req.out.printf("<TR>\n");
@@ -274,7 +274,7 @@ void j_BORDWRITE(Request& req) {
   label_cell(req, 272);
   open_value_cell(req);
   req.out.printf("<TEXTAREA NAME=\"WRITE_DATA\" COLS=\"%d\" ROWS=\"%d\">%s</TEXTAREA>", width,
-                 req.sys.ROWS, html_textarea(prefill.body).c_str());
+                 req.sys.ROWS, html_textarea(prefill.body));
   req.out.printf("</TD>\n");
   req.out.printf("</TR>\n");
 

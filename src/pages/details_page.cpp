@@ -27,9 +27,9 @@ namespace plazet {
 namespace {
 
 constexpr long kPageSize = 20;
-constexpr const char* kCellColor = "#FFFFFF";
-constexpr const char* kHeadColor = "#E0FFFF";
-constexpr const char* kShownColor = "#FFB6C1";
+constexpr char kCellColor[] = "#FFFFFF";
+constexpr char kHeadColor[] = "#E0FFFF";
+constexpr char kShownColor[] = "#FFB6C1";
 
 long field_number(const Request& req, const char* name) {
   return atol_prefix(req.form.cgi_getvalue(name));
@@ -58,7 +58,7 @@ std::optional<INDEX_DATA> find_message(const BoardIndex& index, long sel_no) {
 }
 
 // A date as the DATETIME setting wants it: 2 shows the day alone.
-std::string shown_date(const Request& req, const std::string& date) {
+Html shown_date(const Request& req, const std::string& date) {
   return sanitize_html(req.sys.DATETIME == 2 ? date.substr(0, 10) : date);
 }
 
@@ -75,7 +75,7 @@ struct MessageView {
   INDEX_DATA message;
   B_TITLE2 settings;
   std::optional<MST_USER> writer;
-  std::string body;  // rendered
+  Html body;  // rendered
 };
 
 MessageView gather_view(Request& req, long board, const INDEX_DATA& message,
@@ -104,7 +104,7 @@ void print_readers(Request& req, const std::vector<READ_POINT>& readers, bool in
   } else {
     req.out.printf("<OPTION>%d %s\n", static_cast<int>(readers.size()), req.text(283));
     for (const READ_POINT& mark : readers) {
-      req.out.printf("<OPTION VALUE=\"0\">%s\n", sanitize_html(name_of(req, mark.USER_ID)).c_str());
+      req.out.printf("<OPTION VALUE=\"0\">%s\n", sanitize_html(name_of(req, mark.USER_ID)));
     }
   }
   req.out.printf("</SELECT>\n");
@@ -115,8 +115,8 @@ void print_readers(Request& req, const std::vector<READ_POINT>& readers, bool in
 void print_writer_picture(Request& req, const MessageView& view) {
   if (!view.writer || view.writer->PICFILE.empty()) return;
   req.out.printf("\t<TD NOWRAP ALIGN=\"CENTER\" ROWSPAN=3 >\n");
-  req.out.printf("<IMG SRC=\"%suserpic/%s/%s\">\n", html_attr(req.sys.CG_FILE_WEB_PATH).c_str(),
-                 html_attr(view.message.WRITER).c_str(), html_attr(view.writer->PICFILE).c_str());
+  req.out.printf("<IMG SRC=\"%suserpic/%s/%s\">\n", html_attr(req.sys.CG_FILE_WEB_PATH),
+                 url_segment(view.message.WRITER), url_segment(view.writer->PICFILE));
   req.out.printf("\t</TD>\n");
 }
 
@@ -129,17 +129,17 @@ void print_writer_and_date(Request& req, const MessageView& view) {
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor, req.text(280));
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kCellColor);
   if (!mail.empty()) {
-    req.out.printf("<A HREF=\"mailto:%s?subject=Re:%s\">", html_attr(mail).c_str(),
-                   url_query(m.WRITE_TITLE).c_str());
+    req.out.printf("<A HREF=\"mailto:%s?subject=Re:%s\">", html_attr(mail),
+                   url_query(m.WRITE_TITLE));
   }
-  req.out.printf("%s  [%s]", sanitize_html(name).c_str(), sanitize_html(m.WRITER).c_str());
+  req.out.printf("%s  [%s]", sanitize_html(name), sanitize_html(m.WRITER));
   if (!mail.empty()) req.out.printf("</A>\n");
   req.out.printf("</TD>\n");
   req.out.printf("</TR>\n");
   req.out.printf("<TR>\n");
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor, req.text(281));
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor,
-                 shown_date(req, m.WRITE_DATE).c_str());
+                 shown_date(req, m.WRITE_DATE));
   req.out.printf("</TR>\n");
 }
 
@@ -155,18 +155,18 @@ void print_deleted_notice(Request& req) {
 void print_attachments(Request& req, const MessageView& view) {
   const INDEX_DATA& m = view.message;
   if (m.ADD_COUNT <= 0) return;
-  const std::string web = html_attr(req.sys.ADD_FILE_WEB_PATH);
+  const Html web = html_attr(req.sys.ADD_FILE_WEB_PATH);
   for (int k = 1; k <= view.settings.ADD_MAX; ++k) {
     std::optional<ADD_FILE> file = ReadADD_FILE(req.store, view.board, m.SEL_NO, k);
     if (!file) continue;
     const std::string stored = req.sys.ADD_FILE_PATH + std::to_string(view.board) + "/x" +
                                std::to_string(m.SEL_NO) + "/" + std::to_string(k) + "/" +
                                file->FILE_NAME;
-    const std::string size = ketadori(std::to_string(get_filelength(stored)));
+    const Html size = html_attr(ketadori(std::to_string(get_filelength(stored))));
     req.out.printf("%s %d:", req.text(273), k);
-    req.out.printf("<A HREF=\"%s%ld/x%d/%d/%s\">%s (%s byte)</A><P>\n", web.c_str(), view.board,
-                   m.SEL_NO, k, url_query(file->FILE_NAME).c_str(),
-                   sanitize_html(file->FILE_NAME).c_str(), size.c_str());
+    req.out.printf("<A HREF=\"%s%ld/x%d/%d/%s\">%s (%s byte)</A><P>\n", web, view.board,
+                   m.SEL_NO, k, url_segment(file->FILE_NAME),
+                   sanitize_html(file->FILE_NAME), size);
   }
 }
 
@@ -174,8 +174,8 @@ void print_attachments(Request& req, const MessageView& view) {
 // for threads of two messages or more.
 void print_thread(Request& req, long board, const INDEX_DATA& shown, long mode) {
   if (!ReadINDEX_DATA_G(req.store, board, 1, shown.THREAD_NO)) return;
-  const std::string program = html_attr(req.JOB_EXE);
-  const std::string key = url_query(req.SKEY);
+  const Html program = html_attr(req.JOB_EXE);
+  const Html key = url_query(req.SKEY);
   req.out.printf("<TABLE BORDER>\n");
   req.out.printf("<TR>\n");
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\"><B>%s</B></TD>\n", kHeadColor,
@@ -201,18 +201,18 @@ void print_thread(Request& req, long board, const INDEX_DATA& shown, long mode) 
     req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kCellColor);
     for (int i = 0; i < r.RES_LEVEL; ++i) req.out.printf("&nbsp;&nbsp;");
     req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=DETAILS&FOLDER_NO=%ld&SEL_NO=%d&USER_DISP_DEF=%ld\">",
-                   program.c_str(), key.c_str(), board, r.SEL_NO, mode);
+                   program, key, board, r.SEL_NO, mode);
     if (r.RES_LEVEL > 0) req.out.printf("Re:^%d:", r.RES_LEVEL);
     if (r.DEL_FLG) {
       req.out.printf("--Delete--</A></TD>\n");
       req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\"><BR></TD>\n", kCellColor);
     } else {
-      req.out.printf("%s</A></TD>\n", sanitize_html(r.WRITE_TITLE).c_str());
+      req.out.printf("%s</A></TD>\n", sanitize_html(r.WRITE_TITLE));
       req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor,
-                     sanitize_html(name_of(req, r.WRITER)).c_str());
+                     sanitize_html(name_of(req, r.WRITER)));
     }
     req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kCellColor,
-                   shown_date(req, r.WRITE_DATE).c_str());
+                   shown_date(req, r.WRITE_DATE));
     req.out.printf("</TR>\n");
   }
   req.out.printf("</TABLE>\n");
@@ -268,7 +268,7 @@ Neighbours find_neighbours(const BoardIndex& records, long sel_no, long mode) {
 
 void open_post_form(Request& req, bool own_window) {
   req.out.printf("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST ",
-                 html_attr(req.JOB_EXE).c_str());
+                 html_attr(req.JOB_EXE));
   if (own_window) req.out.printf("TARGET=\"WBORDWRITE\"");
   req.out.printf(">\n");
 }
@@ -380,7 +380,7 @@ void print_message(Request& req, const MessageView& view, const std::vector<READ
   req.out.printf("<TR>\n");
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor, req.text(279));
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor,
-                 sanitize_html(Add_a_href(title_text(m))).c_str());
+                 sanitize_html(Add_a_href(title_text(m))));
   if (m.READ_CHK == 2) print_readers(req, readers, true);
   print_writer_picture(req, view);
   req.out.printf("</TR>\n");
@@ -389,9 +389,9 @@ void print_message(Request& req, const MessageView& view, const std::vector<READ
   req.out.printf("<HR>\n");
 
   if (!view.settings.FONTCOLOR.empty()) {
-    req.out.printf("<FONT COLOR=\"#%s\">", html_attr(view.settings.FONTCOLOR).c_str());
+    req.out.printf("<FONT COLOR=\"#%s\">", html_attr(view.settings.FONTCOLOR));
   }
-  req.out.printf("%s", view.body.c_str());
+  req.out.printf("%s", view.body);
   req.out.printf("<HR>\n");
   req.out.printf("<P>\n");
   print_attachments(req, view);
@@ -412,7 +412,7 @@ void j_DETAILS(Request& req, const WriteToken& w) {
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR><TD NOWRAP BGCOLOR=\"%s\">\n", kCellColor);
   req.out.printf("<FONT SIZE=\"5\"><B>[%ld]%s</B></FONT>\n", board,
-                 sanitize_html(folder ? folder->NAME : std::string()).c_str());
+                 sanitize_html(folder ? folder->NAME : std::string()));
   req.out.printf("</TD></TR>\n");
   req.out.printf("</TABLE>\n");
   req.out.printf("<HR>\n");
@@ -487,9 +487,9 @@ void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
                    req.text(279));
     req.out.printf("<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kCellColor);
     req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=DETAILS&FOLDER_NO=%ld&SEL_NO=%d&USER_DISP_DEF=%ld\">",
-                   html_attr(req.JOB_EXE).c_str(), url_query(req.SKEY).c_str(), board, m.SEL_NO,
+                   html_attr(req.JOB_EXE), url_query(req.SKEY), board, m.SEL_NO,
                    own_mode);
-    req.out.printf("%s", sanitize_html(title_text(m)).c_str());
+    req.out.printf("%s", sanitize_html(title_text(m)));
     req.out.printf("</A>");
     req.out.printf("</TD>\n");
     if (m.READ_CHK == 2) print_readers(req, readers_of(req.store, board, sel_no), false);
@@ -498,9 +498,9 @@ void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
     print_writer_and_date(req, view);
     req.out.printf("</TABLE>\n");
     if (!settings.FONTCOLOR.empty()) {
-      req.out.printf("<FONT COLOR=\"#%s\">", html_attr(settings.FONTCOLOR).c_str());
+      req.out.printf("<FONT COLOR=\"#%s\">", html_attr(settings.FONTCOLOR));
     }
-    req.out.printf("%s", view.body.c_str());
+    req.out.printf("%s", view.body);
     req.out.printf("<P>\n");
     print_attachments(req, view);
   }

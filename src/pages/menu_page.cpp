@@ -49,14 +49,15 @@ bool contains(const std::vector<int>& list, int value) {
 // The DISP_NO list of a Dir's link: exactly one path of the tree is open at
 // a time. A closed Dir opens with its ancestors kept open; an open one
 // closes and its ancestors stay open.
-std::string dir_link_query(Request& req, int p, int depth, const std::vector<int>& open) {
-  std::string query;
+Html dir_link_query(Request& req, int p, int depth, const std::vector<int>& open) {
+  auto disp_no = [](int q) { return "&DISP_NO=" + url_query(std::to_string(q)); };
+  Html query;
   if (depth == 0) {
-    if (!contains(open, p)) query = "&DISP_NO=" + std::to_string(p);
+    if (!contains(open, p)) query = disp_no(p);
     return query;
   }
   for (int q = p;;) {
-    if (q != p || !contains(open, p)) query += "&DISP_NO=" + std::to_string(q);
+    if (q != p || !contains(open, p)) query += disp_no(q);
     std::optional<int> parent = get_upper_folder(req.store, q);
     if (!parent || *parent == q) break;
     q = *parent;
@@ -64,9 +65,10 @@ std::string dir_link_query(Request& req, int p, int depth, const std::vector<int
   return query;
 }
 
-std::string icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settings) {
+// The folder's own picture (under its number) or the picture of its kind.
+Html icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settings) {
   if (settings && !settings->DIRPIC.empty()) {
-    return std::to_string(folder.FOLDER_NO) + "/" + settings->DIRPIC;
+    return url_query(std::to_string(folder.FOLDER_NO)) + "/" + url_segment(settings->DIRPIC);
   }
   switch (folder.MODE) {
     case B_TITLE::kDir:
@@ -78,9 +80,9 @@ std::string icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settin
   }
 }
 
-void print_button(Request& req, const char* job, const char* caption, bool named) {
+void print_button(Request& req, const char* job, const Html& caption, bool named) {
   req.out.printf("<FORM ACTION=\"%s\" METHOD=GET TARGET=\"FRM22\">\n",
-                 html_attr(req.JOB_EXE).c_str());
+                 html_attr(req.JOB_EXE));
   print_hidden(req, "SKEY", req.SKEY);
   print_hidden(req, "JOB", job);
   if (named) {
@@ -93,39 +95,39 @@ void print_button(Request& req, const char* job, const char* caption, bool named
 
 void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<int>& open,
                   bool counts) {
-  const std::string program = html_attr(req.JOB_EXE);
-  const std::string key = url_query(req.SKEY);
-  const std::string pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
-  const std::string alt = html_attr(folder.NAME);
-  const std::string name = sanitize_html(folder.NAME);
+  const Html program = html_attr(req.JOB_EXE);
+  const Html key = url_query(req.SKEY);
+  const Html pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
+  const Html alt = html_attr(folder.NAME);
+  const Html name = sanitize_html(folder.NAME);
   req.out.printf("<TR><TD NOWRAP>");
   for (int i = 0; i < folder.DEPTH; ++i) req.out.printf("&nbsp;&nbsp;");
-  const std::string icon = html_attr(icon_of(folder, ReadB_TITLE2(req.store, folder.FOLDER_NO)));
+  const Html icon = icon_of(folder, ReadB_TITLE2(req.store, folder.FOLDER_NO));
 
   long count = 0;
   switch (folder.MODE) {
     case B_TITLE::kDir:
       if (counts) count = get_noread(req, p);
-      req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=FRM21%s\">", program.c_str(), key.c_str(),
-                     dir_link_query(req, p, folder.DEPTH, open).c_str());
+      req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=FRM21%s\">", program, key,
+                     dir_link_query(req, p, folder.DEPTH, open));
       break;
     case B_TITLE::kBoard:
       if (counts) count = CountREAD_POINT(req.store, folder.FOLDER_NO, req.user->USER_ID);
       req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=ROOM&FOLDER_NO=%ld&FAST_FLG=1\" TARGET=\"FRM22\">",
-                     program.c_str(), key.c_str(), folder.FOLDER_NO);
+                     program, key, folder.FOLDER_NO);
       break;
     case B_TITLE::kChat:
       req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=CHAT&FOLDER_NO=%ld&FAST_FLG=1\" TARGET=\"FRM22\">",
-                     program.c_str(), key.c_str(), folder.FOLDER_NO);
+                     program, key, folder.FOLDER_NO);
       break;
     default:
       req.out.printf("</TD></TR>\n");
       return;
   }
-  req.out.printf("<IMG SRC=\"%s%s\" ", pictures.c_str(), icon.c_str());
-  req.out.printf("ALT=\"%s\" BORDER=0>", alt.c_str());
+  req.out.printf("<IMG SRC=\"%s%s\" ", pictures, icon);
+  req.out.printf("ALT=\"%s\" BORDER=0>", alt);
   if (count > 0) req.out.printf("(%ld)", count);
-  req.out.printf("%s</A><BR>\n", name.c_str());
+  req.out.printf("%s</A><BR>\n", name);
   req.out.printf("</TD></TR>\n");
 }
 
@@ -140,7 +142,7 @@ void j_FRM21(Request& req) {
   print_body(req);
   // The site block is the installation's own HTML, copied as it stands.
   if (std::optional<std::string> block = read_file(req.sys.CG_FILE_PATH + "link.html")) {
-    req.out.write(*block);
+    req.out.write(Html::of_installation(*block));
   }
 
   req.out.printf("<TABLE>\n");
@@ -170,7 +172,7 @@ void j_FRM21(Request& req) {
   if (personal) {
     req.out.printf(
         "<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST TARGET=\"_parent\">\n",
-        html_attr(req.JOB_EXE).c_str());
+        html_attr(req.JOB_EXE));
     print_hidden(req, "SKEY", req.SKEY);
     print_hidden(req, "JOB", "LOGOFF");
     req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",

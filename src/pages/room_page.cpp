@@ -39,8 +39,8 @@ namespace {
 
 constexpr long kPageSize = 20;
 constexpr std::size_t kRowsPerPage = kPageSize;
-constexpr const char* kCellColor = "#FFFFFF";
-constexpr const char* kHeadColor = "#E0FFFF";
+constexpr char kCellColor[] = "#FFFFFF";
+constexpr char kHeadColor[] = "#E0FFFF";
 
 enum class Order { kThread = 1, kAscending = 2, kDescending = 3 };
 
@@ -51,8 +51,8 @@ struct View {
   long page = 1;
   long pages = 1;
   int right = kRightNone;
-  std::string program;  // JOB_EXE for attributes
-  std::string key;      // SKEY for attributes
+  Html program;  // JOB_EXE for attributes
+  Html key;      // SKEY for attributes
 };
 
 // SKEY, JOB and the three fields that keep board, page and order.
@@ -66,14 +66,14 @@ void hidden_place(Request& req, const View& v, const char* job) {
 
 void open_multipart_form(Request& req, const View& v) {
   req.out.printf("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-                 v.program.c_str());
+                 v.program);
 }
 
 // The write form up to its submit button. Posting in a separate window
 // (WRITE_MODE 2) sends the form there.
 void open_write_form(Request& req, const View& v) {
   req.out.printf("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST ",
-                 v.program.c_str());
+                 v.program);
   if (req.user->WRITE_MODE == 2) req.out.printf("TARGET=\"WBORDWRITE\"");
   req.out.printf(">\n");
   hidden_place(req, v, "BORDWRITE");
@@ -108,7 +108,7 @@ void page_option(Request& req, const View& v, long page) {
   req.out.printf(
       "<OPTION VALUE=\"%s?SKEY=%s&JOB=ROOM&FOLDER_NO=%d&DISP_PAGE=%ld&USER_DISP_DEF=%d\">%ld "
       "Page\n",
-      v.program.c_str(), v.key.c_str(), v.folder, page, v.order, page);
+      v.program, v.key, v.folder, page, v.order, page);
 }
 
 void print_script(Request& req) {
@@ -123,7 +123,7 @@ void print_script(Request& req) {
   // message: replace it with the page that closes itself.
   if (req.user->WRITE_MODE == 2 && req.JOB == "BORDWRITEWR") {
     req.out.printf("window.open(\"%s?JOB=BORDWRITEFIN\",\"WBORDWRITE\")\n",
-                   html_attr(req.JOB_EXE).c_str());
+                   html_attr(req.JOB_EXE));
   }
   req.out.printf("// -->\n");
   req.out.printf("</SCRIPT>\n");
@@ -133,7 +133,7 @@ void print_title(Request& req, const std::optional<B_TITLE>& folder) {
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR><TD NOWRAP BGCOLOR=\"%s\">\n", kCellColor);
   req.out.printf("<FONT SIZE=\"5\"><B>[%ld]%s</B></FONT>\n", folder ? folder->FOLDER_NO : 0L,
-                 folder ? sanitize_html(folder->NAME).c_str() : "");
+                 folder ? sanitize_html(folder->NAME) : "");
   req.out.printf("</TD></TR>\n");
   req.out.printf("</TABLE>\n");
 }
@@ -172,22 +172,21 @@ void print_button_row(Request& req, const View& v, bool personal) {
 }
 
 // "<FONT COLOR="#color">" for the board's text colour, or "" when it has none.
-std::string font_open(const std::optional<B_TITLE2>& settings) {
-  if (!settings || settings->FONTCOLOR.empty()) return "";
+Html font_open(const std::optional<B_TITLE2>& settings) {
+  if (!settings || settings->FONTCOLOR.empty()) return Html();
   return "<FONT COLOR=\"#" + html_attr(settings->FONTCOLOR) + "\">";
 }
 
 void print_description(Request& req, const View& v, const std::optional<B_TITLE2>& settings) {
   if (settings && !settings->TITLEPIC.empty()) {
-    const std::string picture =
-        req.sys.CG_FILE_WEB_PATH + std::to_string(v.folder) + "/" + settings->TITLEPIC;
-    req.out.printf("<IMG SRC=\"%s\"><BR>\n", html_attr(picture).c_str());
+    req.out.printf("<IMG SRC=\"%s%d/%s\"><BR>\n", html_attr(req.sys.CG_FILE_WEB_PATH), v.folder,
+                   url_segment(settings->TITLEPIC));
   }
   if (settings && !settings->INFO.empty()) {
-    std::string info = sanitize_html(CrLf_to_BR(settings->INFO));
-    const std::string font = font_open(settings);
+    Html info = sanitize_html(CrLf_to_BR(settings->INFO));
+    const Html font = font_open(settings);
     if (!font.empty()) info = font + info + "</FONT>";
-    req.out.printf("%s\n", info.c_str());
+    req.out.printf("%s\n", info);
   }
 }
 
@@ -201,7 +200,7 @@ void print_upper_navigation(Request& req, const View& v) {
     req.out.printf("</TD>\n");
     req.out.printf("</FORM>\n");
   }
-  req.out.printf("<FORM NAME=\"Pjamp\" ACTION=\"%s\" METHOD=POST >\n", v.program.c_str());
+  req.out.printf("<FORM NAME=\"Pjamp\" ACTION=\"%s\" METHOD=POST >\n", v.program);
   hidden_place(req, v, "ROOM");
   paging_buttons(req, v);
   req.out.printf("<TD>\n");
@@ -219,9 +218,9 @@ void print_upper_navigation(Request& req, const View& v) {
 void print_table_head(Request& req) {
   req.out.printf("<TABLE BORDER>\n");
   req.out.printf("<TR>\n");
-  const char* captions[] = {req.text(263), req.text(264), "SEL",
+  const Html captions[] = {req.text(263), req.text(264), "SEL",
                             req.text(265), req.text(266), req.text(267)};
-  for (const char* caption : captions) {
+  for (const Html& caption : captions) {
     req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kHeadColor, caption);
   }
   req.out.printf("</TR>\n");
@@ -303,7 +302,7 @@ void print_row(Request& req, const View& v, const INDEX_DATA& m, bool personal) 
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">", kCellColor);
   if (personal && !ReadREAD_POINT(req.store, v.folder, m.SEL_NO, req.user->USER_ID)) {
     req.out.printf("<IMG SRC=\"%snew.gif\" ALT=\"\x96\xA2\x93\xC7\">",
-                   html_attr(req.sys.CG_FILE_WEB_PATH).c_str());
+                   html_attr(req.sys.CG_FILE_WEB_PATH));
   }
   req.out.printf("<BR></TD>\n");
 
@@ -327,24 +326,24 @@ void print_row(Request& req, const View& v, const INDEX_DATA& m, bool personal) 
     for (std::int32_t i = 0; i < m.RES_LEVEL; ++i) req.out.printf("&nbsp;&nbsp;");
   }
   req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=DETAILS&FOLDER_NO=%d&SEL_NO=%d&USER_DISP_DEF=%d\">",
-                 v.program.c_str(), v.key.c_str(), v.folder, m.SEL_NO, v.order);
+                 v.program, v.key, v.folder, m.SEL_NO, v.order);
   if (m.RES_LEVEL > 0) req.out.printf("Re:^%d:", m.RES_LEVEL);
   if (m.DEL_FLG != 0) {
     req.out.printf("--Delete--</A></TD>\n");
   } else {
-    req.out.printf("%s</A></TD>\n", sanitize_html(m.WRITE_TITLE).c_str());
+    req.out.printf("%s</A></TD>\n", sanitize_html(m.WRITE_TITLE));
   }
 
   // The writer's name as it is now; the ID itself once the user is gone.
   std::string id = m.WRITER;
   std::optional<MST_USER> writer = ReadMST_USER(req.store, id);
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kCellColor,
-                 sanitize_html(writer ? writer->USER_NAME : m.WRITER).c_str());
+                 sanitize_html(writer ? writer->USER_NAME : m.WRITER));
 
   std::string_view date = m.WRITE_DATE;
   if (req.sys.DATETIME == 2) date = date.substr(0, 10);
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kCellColor,
-                 sanitize_html(date).c_str());
+                 sanitize_html(date));
   req.out.printf("</TR>\n");
 }
 
@@ -427,7 +426,7 @@ void j_ROOM(Request& req) {
 
   print_upper_navigation(req, v);
   const bool coloured = settings && !settings->FONTCOLOR.empty();
-  if (coloured) req.out.printf("<FONT COLOR=\"#%s\">", html_attr(settings->FONTCOLOR).c_str());
+  if (coloured) req.out.printf("<FONT COLOR=\"#%s\">", html_attr(settings->FONTCOLOR));
   req.out.printf(" Page[%ld/%ld]<BR>\n", v.page, v.pages);
   if (coloured) req.out.printf("</FONT>");
 

@@ -12,12 +12,12 @@ void j_TOP(Request& req) {
   header_printf(req);
   req.out.printf("<FRAMESET COLS=\"%d%%,*\" >\n", req.sys.FRAME_DIVIDE);
   req.out.printf("\t<FRAME SRC = \"%s?SKEY=%s&JOB=FRM21\" NAME=\"FRM21\">\n",
-                 html_attr(req.JOB_EXE).c_str(), url_query(req.SKEY).c_str());
-  const std::string pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
+                 html_attr(req.JOB_EXE), url_query(req.SKEY));
+  const Html pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
   if (req.user && req.user->MODE == 1) {
-    req.out.printf("\t<FRAME SRC = \"%sinfo.html\" NAME=\"FRM22\">\n", pictures.c_str());
+    req.out.printf("\t<FRAME SRC = \"%sinfo.html\" NAME=\"FRM22\">\n", pictures);
   } else {
-    req.out.printf("\t<FRAME SRC = \"%sginfo.html\" NAME=\"FRM22\">\n", pictures.c_str());
+    req.out.printf("\t<FRAME SRC = \"%sginfo.html\" NAME=\"FRM22\">\n", pictures);
   }
   req.out.printf("</FRAMESET>\n");
   req.out.printf("</HTML>\n");
@@ -37,7 +37,7 @@ void LOGOFF(Request& req, const WriteToken& w) {
 void j_LOGOFF(Request& req) {
   header_printf(req);
   req.out.printf("<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0;URL=%s\">",
-                 html_attr(req.sys.LOGOFF_URL).c_str());
+                 html_attr(req.sys.LOGOFF_URL));
   req.out.printf("</HTML>\n");
 }
 

@@ -30,17 +30,7 @@ std::string escape_markup(std::string_view text) {
   return out;
 }
 
-}  // namespace
-
-std::string html_attr(std::string_view text) {
-  return escape_markup(text);
-}
-
-std::string html_textarea(std::string_view text) {
-  return escape_markup(text);
-}
-
-std::string url_query(std::string_view text) {
+std::string percent_encode(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
@@ -56,6 +46,24 @@ std::string url_query(std::string_view text) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+Html html_attr(std::string_view text) {
+  return Html(escape_markup(text));
+}
+
+Html html_textarea(std::string_view text) {
+  return Html(escape_markup(text));
+}
+
+Html url_query(std::string_view text) {
+  return Html(percent_encode(text));
+}
+
+Html url_segment(std::string_view text) {
+  return Html(percent_encode(text));
 }
 
 }  // namespace plazet

@@ -37,7 +37,7 @@ bool ends_address(unsigned char c) {
 
 void append_link(std::string& out, std::string_view address, std::string_view visible) {
   out += "<A HREF=\"";
-  out += html_attr(address);
+  out += html_attr(address).str();
   out += "\">";
   out += visible;
   out += "</A>";
@@ -63,7 +63,7 @@ std::string Add_Blue(std::string_view text, std::string_view color) {
   // still open (an empty or quoted line keeps it, anything else closes it).
   enum State { kPlain = 0, kLineStart = 1, kQuoted = 2, kAfterQuoted = 3 };
   State s = kLineStart;
-  const std::string open = "<FONT COLOR=\"#" + html_attr(color) + "\">";
+  const std::string open = "<FONT COLOR=\"#" + html_attr(color).str() + "\">";
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (std::size_t i = 0; i < text.size();) {
@@ -277,7 +277,7 @@ std::string HtmlConvert(std::string_view text) {
   return out;
 }
 
-std::string render_body(std::string_view body, std::string_view reply_color, int html_mode) {
+Html render_body(std::string_view body, std::string_view reply_color, int html_mode) {
   std::string text = Add_Blue(body, reply_color.empty() ? kDefaultReplyColor : reply_color);
   if (html_mode == 0) {
     text = CrLf_to_BR(Add_a_href(text));

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/html.h"
+
 namespace plazet {
 
 // Colour of quoted lines on a board that names none (six hex digits, no "#").
@@ -79,8 +81,7 @@ inline constexpr std::size_t kBrOutputLimit = 99999;
 // `reply_color` (kDefaultReplyColor when empty), then by HTML_MODE 0 links
 // and line breaks (Add_a_href, CrLf_to_BR), 1 "<PRE>...</PRE>" around it,
 // any other value nothing more; finally filtered with sanitize_html.
-[[nodiscard]] std::string render_body(std::string_view body, std::string_view reply_color,
-                                      int html_mode);
+[[nodiscard]] Html render_body(std::string_view body, std::string_view reply_color, int html_mode);
 
 }  // namespace plazet
 

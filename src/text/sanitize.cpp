@@ -328,7 +328,7 @@ std::optional<std::size_t> clean_end_tag(std::string_view text, std::size_t star
 
 }  // namespace
 
-std::string sanitize_html(std::string_view input) {
+Html sanitize_html(std::string_view input) {
   // A NUL is dropped or ignored by browsers in different ways ("<scr\0ipt>"
   // was a script tag to some); without them everyone reads the same text.
   std::string without_nul;
@@ -365,7 +365,7 @@ std::string sanitize_html(std::string_view input) {
     out += "&lt;";
     ++i;
   }
-  return out;
+  return Html(std::move(out));
 }
 
 }  // namespace plazet

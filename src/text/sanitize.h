@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/html.h"
+
 namespace plazet {
 
 // Allow-list filter. Kept elements: b, i, u, s, em, strong, font, br, p, div,
@@ -27,7 +29,7 @@ namespace plazet {
 // backquote where a browser would guess, a value that ends inside a
 // two-byte character) becomes "&lt;". The text is scanned byte by byte: "<"
 // is never part of a Shift-JIS character. NUL bytes are removed.
-[[nodiscard]] std::string sanitize_html(std::string_view text);
+[[nodiscard]] Html sanitize_html(std::string_view text);
 
 }  // namespace plazet
 
