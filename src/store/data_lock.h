@@ -22,9 +22,15 @@ class LockViolation : public std::logic_error {
 };
 
 class WriteToken {
+ public:
+  WriteToken(const WriteToken&) = delete;
+  WriteToken& operator=(const WriteToken&) = delete;
+
  private:
   friend class DataLock;
   WriteToken() = default;
+  WriteToken(WriteToken&&) = default;
+  WriteToken& operator=(WriteToken&&) = default;
 };
 
 class DataLock {
