@@ -1,47 +1,9 @@
 #include "frame/frame_pages.h"
 
+#include "frame/page_kit.h"
 #include "text/escape.h"
 
 namespace plazet {
-
-void header_printf(Request& req) {
-  req.out.printf("Content-type: text/html\n\n");
-  req.out.printf("<HTML>\n");
-  req.out.printf("<HEAD>\n");
-  req.out.printf("%s", req.text(1));
-  req.out.printf("</HEAD>\n");
-  req.out.printf("<!--%s-->\n", req.text(2));
-}
-
-void print_body(Request& req) {
-  req.out.printf("<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
-                 html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
-}
-
-void print_hidden(Request& req, const Html& name, std::string_view value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name,
-                 html_attr(value));
-}
-
-void print_hidden(Request& req, const Html& name, long value) {
-  req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%ld\">\n", name, value);
-}
-
-void print_refusal(Request& req) {
-  req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
-                 html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
-  req.out.printf("%s\n", req.text(3));
-  req.out.printf("<FORM>\n");
-  req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n", req.text(4));
-  req.out.printf("</FORM>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
-}
-
-void refusal_page(Request& req) {
-  header_printf(req);
-  print_refusal(req);
-}
 
 void j_login(Request& req) {
   const Html action = html_attr(req.JOB_EXE);
@@ -68,8 +30,7 @@ void j_login(Request& req) {
   req.out.printf("\t\t<INPUT TYPE=\"submit\" NAME=\"sub\" VALUE=\"%s\">\n", req.text(101));
   req.out.printf("\t\t</FORM>\n");
   req.out.printf("\t\t</CENTER>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 void j_ERROR2(Request& req, int title, int message) {
@@ -77,15 +38,14 @@ void j_ERROR2(Request& req, int title, int message) {
   print_body(req);
   req.out.printf("<CENTER>\n");
   req.out.printf("<BR>\n");
-  req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", req.text(title));
+  print_title(req, req.text(title));
   req.out.printf("<P><BR><HR><P><BR>\n");
   req.out.printf("<FONT COLOR=\"RED\"><B>%s</B></FONT>\n", req.text(message));
   req.out.printf("<FORM ACTION=\"%s\" METHOD=POST >", html_attr(req.JOB_EXE));
   req.out.printf("<INPUT TYPE=\"button\" VALUE=\" OK \" onClick=\"history.back()\">");
-  req.out.printf("</FORM>\n");
+  close_form(req);
   req.out.printf("</CENTER>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 void j_IDerr(Request& req) {
@@ -93,16 +53,15 @@ void j_IDerr(Request& req) {
   print_body(req);
   req.out.printf("<CENTER>\n");
   req.out.printf("<BR>\n");
-  req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", req.text(6));
+  print_title(req, req.text(6));
   req.out.printf("<P><BR><HR><P><BR>\n");
   req.out.printf(
       "<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST TARGET=\"_parent\">",
       html_attr(req.JOB_EXE));
   req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">", req.text(4));
-  req.out.printf("</FORM>\n");
+  close_form(req);
   req.out.printf("</CENTER>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 }  // namespace plazet

@@ -34,10 +34,9 @@ void j_BORDWRITEFIN(Request& req) {
   req.out.printf("</SCRIPT>\n");
   req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
                  html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
-  req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", req.text(294));
+  print_title(req, req.text(294));
   req.out.printf("<P>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 }  // namespace plazet
@@ -45,8 +44,6 @@ void j_BORDWRITEFIN(Request& req) {
 namespace plazet {
 namespace {
 
-constexpr char kLabelColor[] = "#E0FFFF";
-constexpr char kValueColor[] = "#FFFFFF";
 
 long form_number(const Request& req, std::string_view name) {
   return atol_prefix(req.form.cgi_getvalue(name));
@@ -74,15 +71,6 @@ void discard_upload(const Request& req, std::string_view temp_name) {
 bool is_board(Request& req, long folder_no) {
   std::optional<B_TITLE> title = ReadB_TITLE(req.store, folder_no, TitleKey::kFolderNo);
   return title && title->MODE == B_TITLE::kBoard;
-}
-
-void label_cell(Request& req, int text) {
-  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kLabelColor,
-                 req.text(text));
-}
-
-void open_value_cell(Request& req) {
-  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kValueColor);
 }
 
 enum class FormKind { kNew, kReply, kEdit };
@@ -241,65 +229,40 @@ void j_BORDWRITE(Request& req) {
 
   req.out.printf("<TABLE BORDER>\n");
 
-  req.out.printf("<TR>\n");
-  label_cell(req, 266);
-  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s [%s]</TD>\n", kValueColor,
-                 sanitize_html(user.USER_NAME), sanitize_html(user.USER_ID));
-  req.out.printf("</TR>\n");
+  print_label_row(req, req.text(266),
+                  sanitize_html(user.USER_NAME) + " [" + sanitize_html(user.USER_ID) + "]");
+  print_label_row(req, req.text(267), html_attr(set_date()));
 
-  req.out.printf("<TR>\n");
-  label_cell(req, 267);
-  req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">%s</TD>\n", kValueColor,
-                 html_attr(set_date()));
-  req.out.printf("</TR>\n");
-
-  req.out.printf("<TR>\n");
-  label_cell(req, 265);
-  open_value_cell(req);
+  open_label_row(req, req.text(265));
   // The reply mark stands beside the field; it is not part of the title.
   if (kind == FormKind::kReply) req.out.printf("Re:^%d ", prefill.record.RES_LEVEL + 1);
   req.out.printf(
-      "<INPUT TYPE=\"text\" NAME=\"WRITE_TITLE\" SIZE=\"%d\" MAXLENGTH=\"80\" VALUE=\"%s\"></TD>\n",
-      width, html_attr(prefill.record.WRITE_TITLE));
-  req.out.printf("</TR>\n");
+      "<INPUT TYPE=\"text\" NAME=\"WRITE_TITLE\" SIZE=\"%d\" MAXLENGTH=\"80\" VALUE=\"%s\">", width,
+      html_attr(prefill.record.WRITE_TITLE));
+  close_label_row(req);
 
-  req.out.printf("<TR>\n");
-  label_cell(req, 264);
-  open_value_cell(req);
+  open_label_row(req, req.text(264));
   print_priority_select(req);
-  req.out.printf("</TD>\n");
-  req.out.printf("</TR>\n");
+  close_label_row(req);
 
-  req.out.printf("<TR>\n");
-  label_cell(req, 272);
-  open_value_cell(req);
+  open_label_row(req, req.text(272));
   req.out.printf("<TEXTAREA NAME=\"WRITE_DATA\" COLS=\"%d\" ROWS=\"%d\">%s</TEXTAREA>", width,
                  req.sys.ROWS, html_textarea(prefill.body));
-  req.out.printf("</TD>\n");
-  req.out.printf("</TR>\n");
+  close_label_row(req);
 
   if (settings.ADD_MAX > 0) {
-    req.out.printf("<TR>\n");
-    label_cell(req, 273);
-    open_value_cell(req);
+    open_label_row(req, req.text(273));
     print_attachment_slots(req, kind, folder_no, sel_no, settings.ADD_MAX);
-    req.out.printf("</TD>\n");
-    req.out.printf("</TR>\n");
+    close_label_row(req);
   }
 
-  req.out.printf("<TR>\n");
-  label_cell(req, 274);
-  open_value_cell(req);
+  open_label_row(req, req.text(274));
   print_read_chk_select(req, settings.READ_CHK);
-  req.out.printf("</TD>\n");
-  req.out.printf("</TR>\n");
+  close_label_row(req);
 
-  req.out.printf("<TR>\n");
-  label_cell(req, 357);
-  open_value_cell(req);
+  open_label_row(req, req.text(357));
   print_html_mode_select(req, prefill.record.HTML_MODE);
-  req.out.printf("</TD>\n");
-  req.out.printf("</TR>\n");
+  close_label_row(req);
 
   req.out.printf("</TABLE>\n");
   req.out.printf("<P>\n");
@@ -310,9 +273,8 @@ void j_BORDWRITE(Request& req) {
     req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n",
                    req.text(4));
   }
-  req.out.printf("</FORM>\n");
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  close_form(req);
+  print_page_end(req);
 }
 
 namespace {

@@ -108,7 +108,7 @@ void print_readers(Request& req, const std::vector<READ_POINT>& readers, bool in
     }
   }
   req.out.printf("</SELECT>\n");
-  if (in_form) req.out.printf("</FORM>\n");
+  if (in_form) close_form(req);
   req.out.printf("\t</TD>\n");
 }
 
@@ -266,29 +266,25 @@ Neighbours find_neighbours(const BoardIndex& records, long sel_no, long mode) {
   return n;
 }
 
-void open_post_form(Request& req, bool own_window) {
-  req.out.printf("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST ",
-                 html_attr(req.JOB_EXE));
-  if (own_window) req.out.printf("TARGET=\"WBORDWRITE\"");
-  req.out.printf(">\n");
+// Posting in a separate window (WRITE_MODE 2) sends the form there.
+Html write_target(bool own_window) {
+  return own_window ? Html("WBORDWRITE") : Html();
 }
 
 void print_step_button(Request& req, long board, long mode, std::optional<std::int32_t> target,
                        int caption, int alert) {
   req.out.printf("<TD>\n");
-  open_post_form(req, false);
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", "DETAILS");
+  open_job_form(req, "DETAILS");
   print_hidden(req, "FOLDER_NO", board);
   print_hidden(req, "USER_DISP_DEF", mode);
   if (target) {
     print_hidden(req, "SEL_NO", *target);
-    req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(caption));
+    print_submit(req, req.text(caption));
   } else {
     req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\"", req.text(caption));
     req.out.printf(" onClick=\"alert('%s')\">\n", req.text(alert));
   }
-  req.out.printf("</FORM>\n");
+  close_form(req);
   req.out.printf("</TD>\n");
 }
 
@@ -296,14 +292,12 @@ void print_navigation(Request& req, long board, long mode, const Neighbours& n) 
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR>\n");
   req.out.printf("<TD>\n");
-  open_post_form(req, false);
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", "ROOM");
+  open_job_form(req, "ROOM");
   print_hidden(req, "FOLDER_NO", board);
   print_hidden(req, "DISP_PAGE", n.page);
   print_hidden(req, "USER_DISP_DEF", mode);
   req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">\n", req.text(4));
-  req.out.printf("</FORM>\n");
+  close_form(req);
   req.out.printf("</TD>\n");
   print_step_button(req, board, mode, n.previous, 301, 302);
   print_step_button(req, board, mode, n.next, 303, 304);
@@ -317,16 +311,14 @@ void print_navigation(Request& req, long board, long mode, const Neighbours& n) 
 void open_button(Request& req, bool own_window, const char* job, long board, long mode,
                  std::optional<std::int32_t> sel_no) {
   req.out.printf("<TD>\n");
-  open_post_form(req, own_window);
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", job);
+  open_job_form(req, job, write_target(own_window));
   if (sel_no) print_hidden(req, "SEL_NO", *sel_no);
   print_hidden(req, "FOLDER_NO", board);
   print_hidden(req, "USER_DISP_DEF", mode);
 }
 
 void close_button(Request& req) {
-  req.out.printf("</FORM>\n");
+  close_form(req);
   req.out.printf("</TD>\n");
 }
 
@@ -340,7 +332,7 @@ void print_write_buttons(Request& req, long board, long mode, int right,
   req.out.printf("<TR>\n");
 
   open_button(req, own_window, "BORDWRITE", board, mode, std::nullopt);
-  req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(270));
+  print_submit(req, req.text(270));
   close_button(req);
 
   if (view) {
@@ -348,7 +340,7 @@ void print_write_buttons(Request& req, long board, long mode, int right,
     const bool author = m.WRITER == user_id(req);
 
     open_button(req, own_window, "BORDWRITE", board, mode, m.SEL_NO);
-    req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(271));
+    print_submit(req, req.text(271));
     close_button(req);
 
     if (view->settings.REWRITE_FLG == 2 && author && personal) {
@@ -359,9 +351,7 @@ void print_write_buttons(Request& req, long board, long mode, int right,
 
     if ((right >= kRightManage || author) && personal) {
       open_button(req, false, "DELMSG", board, mode, m.SEL_NO);
-      req.out.printf(
-          "<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",
-          req.text(289), req.text(290));
+      print_confirm_submit(req, req.text(289), req.text(290));
       close_button(req);
     }
   }
@@ -452,8 +442,7 @@ void j_DETAILS(Request& req, const WriteToken& w) {
 
   print_navigation(req, board, mode, neighbours);
   if (right >= kRightWrite) print_write_buttons(req, board, mode, right, view);
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {

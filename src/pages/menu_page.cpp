@@ -86,11 +86,11 @@ void print_button(Request& req, const char* job, const Html& caption, bool named
   print_hidden(req, "SKEY", req.SKEY);
   print_hidden(req, "JOB", job);
   if (named) {
-    req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", caption);
+    print_submit(req, caption);
   } else {
     req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">\n", caption);
   }
-  req.out.printf("</FORM>\n");
+  close_form(req);
 }
 
 void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<int>& open,
@@ -177,10 +177,9 @@ void j_FRM21(Request& req) {
     print_hidden(req, "JOB", "LOGOFF");
     req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",
                    req.text(13), req.text(14));
-    req.out.printf("</FORM>\n");
+    close_form(req);
   }
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 }  // namespace plazet

@@ -64,23 +64,16 @@ void hidden_place(Request& req, const View& v, const char* job) {
   print_hidden(req, "USER_DISP_DEF", v.order);
 }
 
-void open_multipart_form(Request& req, const View& v) {
-  req.out.printf("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-                 v.program);
-}
 
 // The write form up to its submit button. Posting in a separate window
 // (WRITE_MODE 2) sends the form there.
 void open_write_form(Request& req, const View& v) {
-  req.out.printf("<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST ",
-                 v.program);
-  if (req.user->WRITE_MODE == 2) req.out.printf("TARGET=\"WBORDWRITE\"");
-  req.out.printf(">\n");
+  open_post_form(req, req.user->WRITE_MODE == 2 ? Html("WBORDWRITE") : Html());
   hidden_place(req, v, "BORDWRITE");
 }
 
 void write_button(Request& req) {
-  req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(258));
+  print_submit(req, req.text(258));
 }
 
 // Back and forward: on the first (last) page a plain button that only says
@@ -140,13 +133,11 @@ void print_title(Request& req, const std::optional<B_TITLE>& folder) {
 
 void manager_form(Request& req, const View& v, const char* job, int caption) {
   req.out.printf("<TD>\n");
-  open_multipart_form(req, v);
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", job);
+  open_job_form(req, job);
   print_hidden(req, "FROM", "ROOM");
   print_hidden(req, "FOLDER_NO", v.folder);
-  req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\">\n", req.text(caption));
-  req.out.printf("</FORM>\n");
+  print_submit(req, req.text(caption));
+  close_form(req);
   req.out.printf("</TD>\n");
 }
 
@@ -159,12 +150,10 @@ void print_button_row(Request& req, const View& v, bool personal) {
   }
   if (personal) {
     req.out.printf("<TD>\n");
-    open_multipart_form(req, v);
+    open_post_form(req);
     hidden_place(req, v, "BORDALLFLG");
-    req.out.printf(
-        "<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\" onClick=\"return confirm('%s')\">\n",
-        req.text(256), req.text(257));
-    req.out.printf("</FORM>\n");
+    print_confirm_submit(req, req.text(256), req.text(257));
+    close_form(req);
     req.out.printf("</TD>\n");
   }
   req.out.printf("</TR>\n");
@@ -198,7 +187,7 @@ void print_upper_navigation(Request& req, const View& v) {
     req.out.printf("<TD>\n");
     write_button(req);
     req.out.printf("</TD>\n");
-    req.out.printf("</FORM>\n");
+    close_form(req);
   }
   req.out.printf("<FORM NAME=\"Pjamp\" ACTION=\"%s\" METHOD=POST >\n", v.program);
   hidden_place(req, v, "ROOM");
@@ -209,7 +198,7 @@ void print_upper_navigation(Request& req, const View& v) {
   for (long p = v.pages; p >= 1; --p) page_option(req, v, p);
   req.out.printf("</SELECT>\n");
   req.out.printf("</TD>\n");
-  req.out.printf("</FORM>\n");
+  close_form(req);
   req.out.printf("</TR>\n");
   req.out.printf("</TABLE>\n");
   req.out.printf("<P>\n");
@@ -357,14 +346,14 @@ void print_lower_navigation(Request& req, const View& v) {
     open_write_form(req, v);
     write_button(req);
     req.out.printf("</TD>\n");
-    req.out.printf("</FORM>\n");
+    close_form(req);
   }
-  open_multipart_form(req, v);
+  open_post_form(req);
   hidden_place(req, v, "ROOM");
   paging_buttons(req, v);
   req.out.printf("</TR>\n");
   req.out.printf("</TABLE>\n");
-  req.out.printf("</FORM>\n");
+  close_form(req);
 }
 
 void print_order_buttons(Request& req, const View& v) {
@@ -373,14 +362,12 @@ void print_order_buttons(Request& req, const View& v) {
   constexpr int kCaptions[] = {175, 176, 177};
   for (int order = 1; order <= 3; ++order) {
     req.out.printf("<TD>\n");
-    open_multipart_form(req, v);
-    print_hidden(req, "SKEY", req.SKEY);
-    print_hidden(req, "JOB", "ROOM");
+    open_job_form(req, "ROOM");
     print_hidden(req, "FOLDER_NO", v.folder);
     print_hidden(req, "DISP_PAGE", v.page);
     print_hidden(req, "USER_DISP_DEF", static_cast<long>(order));
     req.out.printf("<INPUT TYPE=\"submit\" VALUE=\"%s\">\n", req.text(kCaptions[order - 1]));
-    req.out.printf("</FORM>\n");
+    close_form(req);
     req.out.printf("</TD>\n");
   }
   req.out.printf("</TR>\n");
@@ -438,8 +425,7 @@ void j_ROOM(Request& req) {
   }
   print_lower_navigation(req, v);
   print_order_buttons(req, v);
-  req.out.printf("</BODY>\n");
-  req.out.printf("</HTML>\n");
+  print_page_end(req);
 }
 
 }  // namespace plazet
