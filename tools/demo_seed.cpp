@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "folders/folder_admin.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
+#include "folders/folder_admin.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
 #include "store/dirs.h"

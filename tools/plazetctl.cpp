@@ -24,13 +24,13 @@
 #include <vector>
 
 #include "demo_seed.h"
-#include "folders/folder_admin.h"
-#include "users/group_files.h"
-#include "site_setup.h"
 #include "folders/acl_files.h"
+#include "folders/folder_admin.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
+#include "site_setup.h"
 #include "store/line_reader.h"
+#include "users/group_files.h"
 
 namespace {
 
@@ -227,8 +227,9 @@ int cmd_grant(const std::vector<std::string>& args) {
   plazet::Store& store = site_session.store;
   const plazet::WriteToken& w = site_session.w();
   if (o.has("--user")) {
-    (void)plazet::WriteB_U_ACL(store, w, {static_cast<std::int32_t>(folder), o.get("--user"),
-                                     static_cast<std::int32_t>(right)});
+    (void)plazet::WriteB_U_ACL(
+        store, w,
+        {static_cast<std::int32_t>(folder), o.get("--user"), static_cast<std::int32_t>(right)});
   } else {
     if (right > 2) return fail("a group gives at most right 2");
     (void)plazet::WriteB_G_ACL(store, w,

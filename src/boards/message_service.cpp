@@ -12,10 +12,10 @@ void store_attachments(Store& store, const WriteToken& w, long board, long sel_n
   for (const SlotChange& change : slots) {
     if (change.upload && store_upload(w, place.ADD_FILE_PATH, place.upload_dir, board, sel_no,
                                       change.slot, *change.upload)) {
-      (void)WriteADD_FILE(store, w, board,
-                          ADD_FILE{static_cast<std::int32_t>(sel_no),
-                                   static_cast<std::int32_t>(change.slot),
-                                   change.upload->file_name});
+      (void)WriteADD_FILE(
+          store, w, board,
+          ADD_FILE{static_cast<std::int32_t>(sel_no), static_cast<std::int32_t>(change.slot),
+                   change.upload->file_name});
     } else if (change.drop_record) {
       // The file itself stays on disk; only the record goes.
       (void)DeleteADD_FILE2(store, w, board, sel_no, change.slot);
@@ -94,8 +94,8 @@ DeleteResult delete_message(Store& store, const WriteToken& w, std::string_view 
   if (!DeleteINDEX_DATA(store, w, board, sel_no)) return DeleteResult::kNotStored;
   bool ok = DeleteREAD_POINT(store, w, board, sel_no);
   (void)DeleteADD_FILE(store, w, board, sel_no);  // false too when there was none
-  remove_directory(w, std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" +
-                          std::to_string(sel_no));
+  remove_directory(
+      w, std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" + std::to_string(sel_no));
   return ok ? DeleteResult::kRemoved : DeleteResult::kNotStored;
 }
 

@@ -153,8 +153,6 @@ std::string BoardIndex::bytes() const {
 
 namespace {
 
-
-
 // Where a reply to `parent` goes: before the first record after the parent
 // that is not deeper than the parent, or at the end. Also gives the reply
 // its thread and depth; a reply whose parent is gone is a top entry of its own.
@@ -303,7 +301,8 @@ bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no
   return ok;
 }
 
-bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no, std::string_view text) {
+bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
+                       std::string_view text) {
   const std::string dir = board_dir(store, board);
   const std::string path = dir + "x" + std::to_string(sel_no) + ".dat";
   return ensure_directory(dir) && replace_file(w, path, path + ".tmp", text, 0600);
@@ -373,8 +372,9 @@ bool DeleteADD_FILE(Store& store, const WriteToken& w, long board, long sel_no) 
 }
 
 bool DeleteADD_FILE2(Store& store, const WriteToken& w, long board, long sel_no, long file_no) {
-  return delete_attachments(
-      store, w, board, [&](const ADD_FILE& a) { return a.SEL_NO == sel_no && a.FILE_NO == file_no; });
+  return delete_attachments(store, w, board, [&](const ADD_FILE& a) {
+    return a.SEL_NO == sel_no && a.FILE_NO == file_no;
+  });
 }
 
 long get_filelength(const std::string& path) {

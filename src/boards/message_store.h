@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "store/data_lock.h"
-#include "store/store.h"
 #include "store/fd.h"
+#include "store/store.h"
 
 namespace plazet {
 
@@ -150,7 +150,8 @@ class BoardIndex {
 // reply goes after its parent's subtree (at the end, as a top entry, when
 // the parent is gone). The writer gets a read mark. Returns the record as
 // stored, or nullopt when the index could not be written.
-[[nodiscard]] std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, INDEX_DATA record);
+[[nodiscard]] std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w,
+                                                        INDEX_DATA record);
 
 // Overwrites every record of `record.FOLDER_NO` with its SEL_NO; false when
 // there is none.
@@ -159,7 +160,8 @@ class BoardIndex {
 [[nodiscard]] bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no);
 
 // Replaces the body of message `sel_no`.
-[[nodiscard]] bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no, std::string_view text);
+[[nodiscard]] bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
+                                     std::string_view text);
 // The body, at most 99999 bytes; "" when there is none.
 [[nodiscard]] std::string ReadContentsDATA(Store& store, long board, long sel_no);
 
@@ -168,9 +170,11 @@ class BoardIndex {
 [[nodiscard]] std::optional<ADD_FILE> ReadADD_FILE(Store& store, long board, long sel_no,
                                                    long file_no);
 // Overwrites the record of the same (SEL_NO, FILE_NO) or appends.
-[[nodiscard]] bool WriteADD_FILE(Store& store, const WriteToken& w, long board, const ADD_FILE& record);
+[[nodiscard]] bool WriteADD_FILE(Store& store, const WriteToken& w, long board,
+                                 const ADD_FILE& record);
 [[nodiscard]] bool DeleteADD_FILE(Store& store, const WriteToken& w, long board, long sel_no);
-[[nodiscard]] bool DeleteADD_FILE2(Store& store, const WriteToken& w, long board, long sel_no, long file_no);
+[[nodiscard]] bool DeleteADD_FILE2(Store& store, const WriteToken& w, long board, long sel_no,
+                                   long file_no);
 
 // Size of a file in bytes; 0 when it does not exist.
 [[nodiscard]] long get_filelength(const std::string& path);

@@ -18,7 +18,8 @@ namespace {
 constexpr std::size_t kUnreadLineBytes = 299;
 
 RecordFile<ReadPointCodec> mark_file(const Store& store, long board, long sel_no) {
-  return RecordFile<ReadPointCodec>(board_dir(store, board) + "r" + std::to_string(sel_no) + ".dat");
+  return RecordFile<ReadPointCodec>(board_dir(store, board) + "r" + std::to_string(sel_no) +
+                                    ".dat");
 }
 
 std::string unread_path(const Store& store, long board) {
@@ -93,7 +94,8 @@ bool WriteREAD_POINT(Store& store, const WriteToken& w, long board, const READ_P
 bool DeleteREAD_POINT(Store& store, const WriteToken& w, long board, long sel_no) {
   auto file = mark_file(store, board, sel_no);
   if (!file_exists(board_dir(store, board))) return true;
-  bool ok = file.replace_all(w, board_dir(store, board) + "R" + std::to_string(sel_no) + ".TMP", {});
+  bool ok =
+      file.replace_all(w, board_dir(store, board) + "R" + std::to_string(sel_no) + ".TMP", {});
   store.cache().invalidate(board_dir(store, board) + "index.dat#unread");
   return ok;
 }

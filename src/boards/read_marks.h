@@ -46,7 +46,8 @@ struct ReadPointCodec {
                                                         std::size_t k);
 // Overwrites the mark of the same user or appends; false when the board's
 // directory does not exist.
-[[nodiscard]] bool WriteREAD_POINT(Store& store, const WriteToken& w, long board, const READ_POINT& mark);
+[[nodiscard]] bool WriteREAD_POINT(Store& store, const WriteToken& w, long board,
+                                   const READ_POINT& mark);
 // Empties a message's marks.
 [[nodiscard]] bool DeleteREAD_POINT(Store& store, const WriteToken& w, long board, long sel_no);
 
@@ -58,8 +59,10 @@ struct ReadPointCodec {
 [[nodiscard]] std::optional<int> ChkUNREAD(Store& store, long board, std::string_view user_id);
 inline constexpr int kAlreadyListed = -2;
 // Adds `user_id` to the opt-out list: 0, or kAlreadyListed.
-[[nodiscard]] int WriteUNREAD(Store& store, const WriteToken& w, long board, std::string_view user_id);
+[[nodiscard]] int WriteUNREAD(Store& store, const WriteToken& w, long board,
+                              std::string_view user_id);
 // Removes every line equal to `user_id`; false when there was none.
-[[nodiscard]] bool DeleteUNREAD(Store& store, const WriteToken& w, long board, std::string_view user_id);
+[[nodiscard]] bool DeleteUNREAD(Store& store, const WriteToken& w, long board,
+                                std::string_view user_id);
 
 }  // namespace plazet

@@ -8,8 +8,8 @@
 
 #include "store/atomic_file.h"
 #include "store/dirs.h"
-#include "store/paths.h"
 #include "store/file_io.h"
+#include "store/paths.h"
 #include "text/sjis.h"
 
 namespace plazet {

@@ -1,8 +1,8 @@
 #include "folders/access.h"
 
-#include "users/group_files.h"
 #include "folders/acl_files.h"
 #include "folders/folder_settings.h"
+#include "users/group_files.h"
 
 namespace plazet {
 

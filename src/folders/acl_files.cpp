@@ -32,15 +32,15 @@ std::shared_ptr<const AclFile<typename Codec::Record>> load(Store& store, const 
 }
 
 template <class Codec, class Same>
-bool write_entry(Store& store, const WriteToken& w, const char* name, const typename Codec::Record& entry, Same same) {
+bool write_entry(Store& store, const WriteToken& w, const char* name,
+                 const typename Codec::Record& entry, Same same) {
   auto file = acl_file<Codec>(store, name);
   const auto file_held = load<Codec>(store, name);
   const auto& records = file_held->records;
   std::size_t i = 0;
   while (i < records.size() && !same(records[i])) ++i;
   bool overwritten = i < records.size();
-  bool ok = overwritten ? file.overwrite(w, i, entry)
-                        : file.append(w, entry);
+  bool ok = overwritten ? file.overwrite(w, i, entry) : file.append(w, entry);
   store.cache().invalidate(file.path());
   return ok && overwritten;
 }

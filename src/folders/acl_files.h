@@ -72,6 +72,7 @@ struct BUAclCodec {
 // `folder_no` is 0; true when something was removed.
 [[nodiscard]] bool DeleteB_G_ACL(Store& store, const WriteToken& w, long folder_no, long group_no);
 // Removes the user's entry on a folder; true when something was removed.
-[[nodiscard]] bool DeleteB_U_ACL(Store& store, const WriteToken& w, long folder_no, std::string_view user_id);
+[[nodiscard]] bool DeleteB_U_ACL(Store& store, const WriteToken& w, long folder_no,
+                                 std::string_view user_id);
 
 }  // namespace plazet

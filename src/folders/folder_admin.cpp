@@ -7,8 +7,8 @@
 
 namespace plazet {
 
-int create_folder(Store& store, const WriteToken& w, int dispno, Placement placement, int mode, const std::string& name,
-                  long* folder_no) {
+int create_folder(Store& store, const WriteToken& w, int dispno, Placement placement, int mode,
+                  const std::string& name, long* folder_no) {
   if (name.empty()) return kFolderNameEmpty;
   const auto held = folder_tree(store);
   const std::vector<B_TITLE>& tree = *held;
@@ -55,6 +55,5 @@ int create_folder(Store& store, const WriteToken& w, int dispno, Placement place
   if (folder_no) *folder_no = title.FOLDER_NO;
   return kFolderCreated;
 }
-
 
 }  // namespace plazet

@@ -23,8 +23,7 @@ inline constexpr int kFolderNotStored = 3;
 // Creates a Dir, Board or Chat (`mode` 1, 2, 3) named `name`: its tree line
 // (number: the highest in the tree plus one) and its settings record
 // (READ_CHK 1, REWRITE_FLG 1, all else zero).
-[[nodiscard]] int create_folder(Store& store, const WriteToken& w, int dispno, Placement placement, int mode,
-                                const std::string& name, long* folder_no = nullptr);
-
+[[nodiscard]] int create_folder(Store& store, const WriteToken& w, int dispno, Placement placement,
+                                int mode, const std::string& name, long* folder_no = nullptr);
 
 }  // namespace plazet

@@ -109,8 +109,7 @@ bool ReWriteB_TITLE2(Store& store, const WriteToken& w, const B_TITLE2& record) 
       matched = true;
     }
   }
-  bool ok = matched ? file.replace_all(w, file.path() + ".TMP", records)
-                    : file.append(w, record);
+  bool ok = matched ? file.replace_all(w, file.path() + ".TMP", records) : file.append(w, record);
   store.cache().invalidate(file.path());
   return ok;
 }

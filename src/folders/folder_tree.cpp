@@ -85,7 +85,8 @@ std::shared_ptr<const TreeFile> load(Store& store) {
 }
 
 // Replaces the tree file with `text` through its temporary file.
-bool commit_tree(Store& store, const WriteToken& w, const char* temp_suffix, const std::string& text) {
+bool commit_tree(Store& store, const WriteToken& w, const char* temp_suffix,
+                 const std::string& text) {
   const std::string path = store.path(kFile);
   bool ok = replace_file(w, path, path + temp_suffix, text, 0666);
   store.cache().invalidate(path);

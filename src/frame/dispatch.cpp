@@ -16,8 +16,8 @@ namespace {
 // Log-in: on success the user is the request's user. The log-in itself is
 // answered in the default language.
 std::optional<long> G_LoginChk(Request& req, const WriteToken& w) {
-  std::optional<Login> login = login_check(req.store, w, req.uid, req.upw, req.client(),
-                                           logging_on(req.sys.LOG_DATE));
+  std::optional<Login> login =
+      login_check(req.store, w, req.uid, req.upw, req.client(), logging_on(req.sys.LOG_DATE));
   if (!login) return std::nullopt;
   req.user = login->user;
   return login->key;
@@ -36,13 +36,21 @@ bool G_SkeyChk(Request& req) {
   return true;
 }
 
+}  // namespace
+
+int right_on(Request& req, long folder_no) {
+  return req.user ? chk_ACL(req.store, *req.user, folder_no) : kRightNone;
+}
+
+namespace {
+
 bool need_met(Request& req, Need need) {
   if (need == Need::kNone) return true;
   if (!req.user) return false;
   const MST_USER& user = *req.user;
   const bool personal = user.MODE == 1;
   auto right_at_least = [&](int r) {
-    req.right = chk_ACL(req.store, user, atol_prefix(req.form.cgi_getvalue("FOLDER_NO")));
+    req.right = right_on(req, atol_prefix(req.form.cgi_getvalue("FOLDER_NO")));
     return req.right >= r;
   };
   switch (need) {

@@ -74,6 +74,10 @@ struct JobRow {
   return true;
 }
 
+// The logged-in user's right on a folder (0 without a user): for pages that
+// list folders; a job's own folder is checked by the runner.
+[[nodiscard]] int right_on(Request& req, long folder_no);
+
 // The row for `job` in `table`, or nullptr: an unknown job prints nothing.
 [[nodiscard]] const JobRow* find_job(std::span<const JobRow> table, std::string_view job);
 

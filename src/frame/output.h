@@ -97,8 +97,7 @@ const char* pass(const char (&literal)[N]) {
   return literal;
 }
 template <class T>
-  requires std::is_arithmetic_v<T>
-T pass(T number) {
+requires std::is_arithmetic_v<T> T pass(T number) {
   return number;
 }
 

@@ -7,8 +7,8 @@ namespace plazet {
 void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings) {
   const Html pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
   if (!settings.BACKPIC.empty()) {
-    req.out.printf("\t\t<BODY BACKGROUND=\"%s%ld/%s\" BGPROPERTIES=FIXED >\n", pictures,
-                   folder_no, url_segment(settings.BACKPIC));
+    req.out.printf("\t\t<BODY BACKGROUND=\"%s%ld/%s\" BGPROPERTIES=FIXED >\n", pictures, folder_no,
+                   url_segment(settings.BACKPIC));
   } else if (!req.sys.BACK_GIF.empty()) {
     req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n", pictures,
                    html_attr(req.sys.BACK_GIF));

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "pages/board_frame.h"
 #include "boards/message_service.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
@@ -15,8 +14,9 @@
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
 #include "frame/frame_pages.h"
-#include "store/paths.h"
+#include "pages/board_frame.h"
 #include "store/line_reader.h"
+#include "store/paths.h"
 #include "text/date.h"
 #include "text/escape.h"
 #include "text/html_text.h"
@@ -43,7 +43,6 @@ void j_BORDWRITEFIN(Request& req) {
 
 namespace plazet {
 namespace {
-
 
 long form_number(const Request& req, std::string_view name) {
   return atol_prefix(req.form.cgi_getvalue(name));
@@ -200,7 +199,8 @@ void j_BORDWRITE(Request& req) {
   const MST_USER& user = *req.user;
   const B_TITLE2 settings = ReadB_TITLE2(req.store, folder_no).value_or(B_TITLE2{});
   if (kind == FormKind::kEdit) {
-    std::optional<INDEX_DATA> message = ReadINDEX_DATA(req.store, folder_no, sel_no, IndexKey::kSelNo);
+    std::optional<INDEX_DATA> message =
+        ReadINDEX_DATA(req.store, folder_no, sel_no, IndexKey::kSelNo);
     if (message && !may_edit(user, settings, *message)) {
       print_refusal(req);
       return;

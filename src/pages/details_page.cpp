@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "pages/board_frame.h"
 #include "boards/message_service.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
@@ -15,6 +14,7 @@
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
 #include "frame/frame_pages.h"
+#include "pages/board_frame.h"
 #include "store/be_codec.h"
 #include "store/dirs.h"
 #include "store/line_reader.h"
@@ -87,8 +87,8 @@ MessageView gather_view(Request& req, long board, const INDEX_DATA& message,
   std::string key = message.WRITER;
   view.writer = ReadMST_USER(req.store, key);
   if (!message.DEL_FLG) {
-    view.body = render_body(ReadContentsDATA(req.store, board, message.SEL_NO), settings.RESFONTCOLOR,
-                            message.HTML_MODE);
+    view.body = render_body(ReadContentsDATA(req.store, board, message.SEL_NO),
+                            settings.RESFONTCOLOR, message.HTML_MODE);
   }
   return view;
 }
@@ -164,9 +164,8 @@ void print_attachments(Request& req, const MessageView& view) {
                                file->FILE_NAME;
     const Html size = html_attr(ketadori(std::to_string(get_filelength(stored))));
     req.out.printf("%s %d:", req.text(273), k);
-    req.out.printf("<A HREF=\"%s%ld/x%d/%d/%s\">%s (%s byte)</A><P>\n", web, view.board,
-                   m.SEL_NO, k, url_segment(file->FILE_NAME),
-                   sanitize_html(file->FILE_NAME), size);
+    req.out.printf("<A HREF=\"%s%ld/x%d/%d/%s\">%s (%s byte)</A><P>\n", web, view.board, m.SEL_NO,
+                   k, url_segment(file->FILE_NAME), sanitize_html(file->FILE_NAME), size);
   }
 }
 
@@ -476,8 +475,7 @@ void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
                    req.text(279));
     req.out.printf("<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"LEFT\">", kCellColor);
     req.out.printf("<A HREF=\"%s?SKEY=%s&JOB=DETAILS&FOLDER_NO=%ld&SEL_NO=%d&USER_DISP_DEF=%ld\">",
-                   html_attr(req.JOB_EXE), url_query(req.SKEY), board, m.SEL_NO,
-                   own_mode);
+                   html_attr(req.JOB_EXE), url_query(req.SKEY), board, m.SEL_NO, own_mode);
     req.out.printf("%s", sanitize_html(title_text(m)));
     req.out.printf("</A>");
     req.out.printf("</TD>\n");

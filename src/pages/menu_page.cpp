@@ -7,6 +7,7 @@
 #include "folders/access.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
+#include "frame/dispatch.h"
 #include "frame/frame_pages.h"
 #include "store/file_io.h"
 #include "store/line_reader.h"
@@ -25,7 +26,7 @@ long get_noread(Request& req, int p) {
   const int depth = tree[static_cast<std::size_t>(p - 1)].DEPTH;
   long sum = 0;
   for (std::size_t q = static_cast<std::size_t>(p); q < tree.size() && tree[q].DEPTH > depth; ++q) {
-    if (chk_ACL(req.store, *req.user, tree[q].FOLDER_NO) <= kRightNone) continue;
+    if (right_on(req, tree[q].FOLDER_NO) <= kRightNone) continue;
     // A board without a count (a mark file that cannot be read) adds nothing.
     sum += std::max(0L, CountREAD_POINT(req.store, tree[q].FOLDER_NO, req.user->USER_ID));
   }
@@ -81,8 +82,7 @@ Html icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settings) {
 }
 
 void print_button(Request& req, const char* job, const Html& caption, bool named) {
-  req.out.printf("<FORM ACTION=\"%s\" METHOD=GET TARGET=\"FRM22\">\n",
-                 html_attr(req.JOB_EXE));
+  req.out.printf("<FORM ACTION=\"%s\" METHOD=GET TARGET=\"FRM22\">\n", html_attr(req.JOB_EXE));
   print_hidden(req, "SKEY", req.SKEY);
   print_hidden(req, "JOB", job);
   if (named) {
@@ -156,7 +156,7 @@ void j_FRM21(Request& req) {
       std::optional<int> parent = get_upper_folder(req.store, p);
       if (!parent || !contains(open, *parent)) continue;
     }
-    if (chk_ACL(req.store, user, folder.FOLDER_NO) <= kRightNone) continue;
+    if (right_on(req, folder.FOLDER_NO) <= kRightNone) continue;
     print_folder(req, p, folder, open, counts);
   }
   req.out.printf("</TABLE>\n");

@@ -21,13 +21,13 @@
 #include <utility>
 #include <vector>
 
-#include "pages/board_frame.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "folders/access.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
 #include "frame/frame_pages.h"
+#include "pages/board_frame.h"
 #include "store/line_reader.h"
 #include "text/escape.h"
 #include "text/html_text.h"
@@ -63,7 +63,6 @@ void hidden_place(Request& req, const View& v, const char* job) {
   print_hidden(req, "DISP_PAGE", v.page);
   print_hidden(req, "USER_DISP_DEF", v.order);
 }
-
 
 // The write form up to its submit button. Posting in a separate window
 // (WRITE_MODE 2) sends the form there.
@@ -115,8 +114,7 @@ void print_script(Request& req) {
   // The posting window has done its work once the listing shows the new
   // message: replace it with the page that closes itself.
   if (req.user->WRITE_MODE == 2 && req.JOB == "BORDWRITEWR") {
-    req.out.printf("window.open(\"%s?JOB=BORDWRITEFIN\",\"WBORDWRITE\")\n",
-                   html_attr(req.JOB_EXE));
+    req.out.printf("window.open(\"%s?JOB=BORDWRITEFIN\",\"WBORDWRITE\")\n", html_attr(req.JOB_EXE));
   }
   req.out.printf("// -->\n");
   req.out.printf("</SCRIPT>\n");
@@ -208,7 +206,7 @@ void print_table_head(Request& req) {
   req.out.printf("<TABLE BORDER>\n");
   req.out.printf("<TR>\n");
   const Html captions[] = {req.text(263), req.text(264), "SEL",
-                            req.text(265), req.text(266), req.text(267)};
+                           req.text(265), req.text(266), req.text(267)};
   for (const Html& caption : captions) {
     req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kHeadColor, caption);
   }

@@ -24,7 +24,8 @@ void j_TOP(Request& req) {
 }
 
 void LOGOFF(Request& req, const WriteToken& w) {
-  if (std::optional<std::string> id = ReadMST_SKEY(req.store, atol_prefix(req.SKEY), req.client())) {
+  if (std::optional<std::string> id =
+          ReadMST_SKEY(req.store, atol_prefix(req.SKEY), req.client())) {
     (void)DeleteMST_SKEY(req.store, w, *id);
   }
   if (req.sys.LOGOFF_URL.empty()) {

@@ -260,7 +260,7 @@ bool DeleteGROUP_USER2(Store& store, const WriteToken& token, std::string_view u
   if (!load_members(store)->readable) return true;
   const std::string id = stored_id(user_id);
   return rewrite_members(store, token, "g_user.mst.TMP",
-                  [&](const GROUP_USER& old) { return old.USER_ID != id; });
+                         [&](const GROUP_USER& old) { return old.USER_ID != id; });
 }
 
 bool SortGROUP_USER(Store& store, const WriteToken& token) {

@@ -107,7 +107,8 @@ enum class GroupUserDelete {
 };
 
 // Removes memberships as `mode` says; a missing file is created empty.
-[[nodiscard]] bool DeleteGROUP_USER(Store& store, const WriteToken& w, GroupUserDelete mode, const GROUP_USER& member);
+[[nodiscard]] bool DeleteGROUP_USER(Store& store, const WriteToken& w, GroupUserDelete mode,
+                                    const GROUP_USER& member);
 
 // Removes every membership of the user; does nothing when the file is missing.
 [[nodiscard]] bool DeleteGROUP_USER2(Store& store, const WriteToken& w, std::string_view user_id);

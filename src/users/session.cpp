@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "store/be_codec.h"
-#include "store/line_reader.h"
 #include "store/file_io.h"
+#include "store/line_reader.h"
 #include "text/date.h"
 #include "text/sjis.h"
 #include "users/system_log.h"
@@ -73,8 +73,7 @@ std::optional<Login> login_check(Store& store, const WriteToken& w, std::string&
   return Login{key, *user};
 }
 
-std::optional<MST_USER> key_check(Store& store, const std::string& key_text,
-                                  const Client& client) {
+std::optional<MST_USER> key_check(Store& store, const std::string& key_text, const Client& client) {
   std::optional<std::string> id = ReadMST_SKEY(store, atol_prefix(key_text), client);
   if (!id) return std::nullopt;
   return ReadMST_USER(store, *id);

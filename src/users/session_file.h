@@ -43,8 +43,7 @@ struct MstSkeyCodec {
 // The user ID of the first record holding `key`, when that session is valid
 // for this request: the user exists and, for a personal account, the
 // browser is the one that logged in.
-[[nodiscard]] std::optional<std::string> ReadMST_SKEY(Store& store, long key,
-                                                         const Client& client);
+[[nodiscard]] std::optional<std::string> ReadMST_SKEY(Store& store, long key, const Client& client);
 
 // The key of the first record of the user `id` (exact comparison).
 [[nodiscard]] std::optional<long> ReadMST_SKEY2(Store& store, std::string_view id);

@@ -1,6 +1,5 @@
 #include "users/system_log.h"
 
-
 #include <array>
 #include <unordered_map>
 
