@@ -76,17 +76,22 @@ bool need_met(Request& req, Need need) {
 void run_job(Request& req, const JobRow& row, const DataLock& lock) {
   if (row.enabled && !row.enabled(req)) return;
   const bool allowed = need_met(req, row.need);
-  if (row.page || row.writing_page) {
-    if (!allowed) {
-      if (row.refused) row.refused(req);
-    } else if (row.page) {
-      row.page(req);
-    } else {
-      row.writing_page(req, lock.write_token());
-    }
-    return;
+  switch (row.kind) {
+    case Handler::kNone:
+      return;
+    case Handler::kPage:
+    case Handler::kWritingPage:
+      if (!allowed) {
+        if (row.refused) row.refused(req);
+      } else if (row.kind == Handler::kPage) {
+        row.page(req);
+      } else {
+        row.writing_page(req, lock.write_token());
+      }
+      return;
+    case Handler::kWrite:
+      break;
   }
-  if (!row.write) return;
   const int code = allowed ? row.write(req, lock.write_token()) : row.refused_code;
   if (row.reload_settings) {
     req.sys = read_settings(req.INI_FILE);

@@ -40,10 +40,13 @@ enum class Need {
   kPersonalBoardWrite,  // both of the above
 };
 
+enum class Handler { kNone, kPage, kWritingPage, kWrite };
+
 struct JobRow {
   std::string_view job;
-  LockMode lock;
+  LockMode lock = LockMode::kShared;
   Need need = Need::kLogin;
+  Handler kind = Handler::kNone;
   // A page job runs `page` (or `writing_page`). A storing job runs `write`,
   // then the page its result names in `outcomes`, or `then` whatever the
   // result.
@@ -61,15 +64,45 @@ struct JobRow {
   bool reload_settings = false;
   // The job prints nothing unless this holds (a setting turns it off).
   bool (*enabled)(const Request&) = nullptr;
-
-  [[nodiscard]] constexpr bool writes() const { return writing_page || write; }
 };
+
+// The rows are made by these, so that a handler that writes always comes
+// with the exclusive lock and one that only reads with the shared lock.
+[[nodiscard]] constexpr JobRow page_job(std::string_view job, Need need, PageHandler page,
+                                        PageHandler refused = nullptr) {
+  JobRow row{.job = job, .lock = LockMode::kShared, .need = need, .kind = Handler::kPage};
+  row.page = page;
+  row.refused = refused;
+  return row;
+}
+[[nodiscard]] constexpr JobRow writing_page_job(std::string_view job, Need need, WritingPage page,
+                                                PageHandler refused = nullptr) {
+  JobRow row{.job = job, .lock = LockMode::kExclusive, .need = need, .kind = Handler::kWritingPage};
+  row.writing_page = page;
+  row.refused = refused;
+  return row;
+}
+[[nodiscard]] constexpr JobRow storing_job(std::string_view job, Need need, WriteHandler write,
+                                           std::span<const Outcome> outcomes, PageHandler then,
+                                           int refused_code) {
+  JobRow row{.job = job, .lock = LockMode::kExclusive, .need = need, .kind = Handler::kWrite};
+  row.write = write;
+  row.outcomes = outcomes;
+  row.then = then;
+  row.refused_code = refused_code;
+  return row;
+}
+// A job whose page is not built yet: it prints nothing, like an unknown job.
+[[nodiscard]] constexpr JobRow unbuilt_job(std::string_view job, LockMode lock) {
+  return JobRow{.job = job, .lock = lock};
+}
 
 // A handler that writes only ever runs under the exclusive lock: the runner
 // hands out the write proof for these rows alone.
 [[nodiscard]] constexpr bool writers_lock_exclusively(std::span<const JobRow> table) {
   for (const JobRow& row : table) {
-    if (row.writes() && row.lock != LockMode::kExclusive) return false;
+    const bool writes = row.kind == Handler::kWritingPage || row.kind == Handler::kWrite;
+    if (writes && row.lock != LockMode::kExclusive) return false;
   }
   return true;
 }

@@ -77,21 +77,6 @@ class RecordFile {
     return pwrite_record(fd.get(), record, static_cast<std::size_t>(end) / kSize);
   }
 
-  // Overwrites the first record that `matches` or appends when none does.
-  // Returns true when a record was overwritten.
-  template <class Pred>
-  bool update_or_append(const WriteToken& token, Pred matches, const Record& record) {
-    std::vector<Record> records = read_all();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      if (matches(records[i])) {
-        (void)overwrite(token, i, record);
-        return true;
-      }
-    }
-    (void)append(token, record);
-    return false;
-  }
-
   // Replaces the whole file with `records` through the temporary `temp_path`.
   [[nodiscard]] bool replace_all(const WriteToken& token, const std::string& temp_path,
                                  const std::vector<Record>& records) {
