@@ -37,7 +37,9 @@ TEST(JobTableTest, EveryRowThatStoresHoldsTheExclusiveLock) {
   EXPECT_TRUE(writers_lock_exclusively(job_table()));
   for (const JobRow& row : job_table()) {
     const std::string job(row.job);
-    if (row.writes() || job.ends_with("WR")) EXPECT_EQ(row.lock, LockMode::kExclusive) << job;
+    if (row.writes() || job.ends_with("WR")) {
+      EXPECT_EQ(row.lock, LockMode::kExclusive) << job;
+    }
   }
   // The check itself notices a writer under a shared lock.
   const JobRow bad[] = {{.job = "X", .lock = LockMode::kShared, .write = [](Request&, const WriteToken&) { return 0; }}};
