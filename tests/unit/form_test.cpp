@@ -6,7 +6,7 @@
 
 #include "frame/form.h"
 #include "store/file_io.h"
-#include "temp_dir.h"
+#include "data_dir_test.h"
 
 namespace plazet {
 namespace {

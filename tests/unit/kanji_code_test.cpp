@@ -71,13 +71,6 @@ TEST(KanjiCodeTest, PlainAsciiIsUndecided) {
   EXPECT_EQ(whatKanjiCode(bytes({0x7F, 0x80, 0xFF})), KanjiCode::kNone);
 }
 
-TEST(KanjiCodeTest, NumericValuesAreFixed) {
-  EXPECT_EQ(static_cast<int>(KanjiCode::kNone), 0);
-  EXPECT_EQ(static_cast<int>(KanjiCode::kShiftJis), 1);
-  EXPECT_EQ(static_cast<int>(KanjiCode::kJis), 2);
-  EXPECT_EQ(static_cast<int>(KanjiCode::kEuc), 3);
-}
-
 TEST(KanjiCodeTest, ShiftJisHiraganaDecides) {
   EXPECT_EQ(whatKanjiCode(bytes({0x82, 0xA0})), KanjiCode::kShiftJis);
   EXPECT_EQ(whatKanjiCode(bytes({'a', 'b', 0x82, 0xA0, 'c'})), KanjiCode::kShiftJis);

@@ -477,17 +477,5 @@ TEST(SanitizeTest, NulBytesAreRemoved) {
   EXPECT_EQ(sanitize_html("<a href=\"java\0script:x\">"s), "<a>");
 }
 
-TEST(SanitizeTest, LongInputsStayFast) {
-  // Many openings without an end: every "<" is looked at once.
-  std::string many;
-  for (int i = 0; i < 30000; ++i) many += "<a title=\"";
-  std::string out = sanitize_html(many);
-  EXPECT_EQ(out.size(), many.size() + 3 * 30000);
-  EXPECT_EQ(active_content(out), "");
-  std::string names;
-  for (int i = 0; i < 30000; ++i) names += "<b<b";
-  EXPECT_EQ(sanitize_html(names).find('<'), std::string::npos);
-}
-
 }  // namespace
 }  // namespace plazet

@@ -2,7 +2,7 @@
 
 #include "frame/settings.h"
 #include "frame/strdef.h"
-#include "temp_dir.h"
+#include "data_dir_test.h"
 
 namespace plazet {
 namespace {
@@ -104,12 +104,6 @@ TEST(SettingsTest, WritingRoundTripsAndLeavesEmptyValuesToTheirDefaults) {
   EXPECT_NE(text.find("MAX_CONTENTS,4000,\nLOGOFF_URL,http://example.org/bye,\nFRAME_DIVIDE,20,\n"),
             std::string::npos);
   EXPECT_FALSE(dir.exists("p.ini.tmp"));
-}
-
-TEST(SettingsTest, WritingNeedsTheExclusiveLock) {
-  TempDir dir;
-  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kShared);
-  EXPECT_THROW((void)SysFileWrite(lock.write_token(), dir.file("p.ini"), SYSINFO()), LockViolation);
 }
 
 TEST(StrdefTest, LoadsNumberedTexts) {

@@ -2,6 +2,7 @@
 
 #include "text/escape.h"
 #include "text/sjis.h"
+#include "store/paths.h"
 
 namespace plazet {
 namespace {

@@ -6,7 +6,11 @@
 #include "store/data_lock.h"
 #include "store/line_reader.h"
 #include "store/record_file.h"
-#include "temp_dir.h"
+#include "store/dirs.h"
+#include "data_dir_test.h"
+
+#include <filesystem>
+#include <set>
 
 namespace plazet {
 namespace {
@@ -117,15 +121,6 @@ TEST(RecordFileTest, UpdateOrAppendAndRewriteKeeping) {
   EXPECT_FALSE(dir.exists("r.dat.tmp"));
 }
 
-TEST(DataLockTest, WritesUnderASharedLockThrow) {
-  TempDir dir;
-  DataLock shared = DataLock::acquire(dir.prefix(), LockMode::kShared);
-  EXPECT_TRUE(shared.held());
-  EXPECT_THROW((void)shared.write_token(), LockViolation);
-  DataLock second_reader = DataLock::acquire(dir.prefix(), LockMode::kShared);
-  EXPECT_TRUE(second_reader.held());
-}
-
 TEST(AtomicReplaceTest, CommitReplacesAndUncommittedLeavesTheOriginal) {
   TempDir dir;
   DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
@@ -174,6 +169,115 @@ TEST(LineReaderTest, AtolReadsTheLeadingNumber) {
   EXPECT_EQ(atol_prefix(""), 0);
   EXPECT_EQ(atol_prefix("99999999999999999999"), 2147483647);
   EXPECT_EQ(atol_prefix("-99999999999999999999"), -2147483648L);
+}
+
+
+// --- Emptying a folder directory ---
+
+namespace fs = std::filesystem;
+
+// Every path below `root`, relative to it, links not followed.
+std::set<std::string> listing(const std::string& root) {
+  std::set<std::string> names;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    names.insert(fs::relative(it->path(), root).string());
+  }
+  return names;
+}
+
+// What lies in folder directory "5" before it is emptied; `outside` is a
+// directory no folder owns, and must come through untouched.
+struct DelDirCase {
+  const char* name;
+  void (*lay_out)(const TempDir& data, const TempDir& outside);
+  const char* path;  // what is handed to DelDIR, below the data directory
+};
+
+const DelDirCase kDelDirCases[] = {
+    {"NestedFilesAndDirectories",
+     [](const TempDir& d, const TempDir&) {
+       fs::create_directories(d.file("5/x1/deeper/deepest"));
+       fs::create_directories(d.file("5/empty"));
+       d.write("5/.hidden", "h");
+       d.write("5/x1/deeper/deepest/b.txt", "b");
+     },
+     "5"},
+    {"PathEndingInASeparator", [](const TempDir& d, const TempDir&) { d.write("5/x1/a", "a"); },
+     "5/"},
+    {"NamesAShellWouldInterpret",
+     [](const TempDir& d, const TempDir&) {
+       d.write("5/a b;touch pwned/$(x)/f", "f");
+       d.write("5/-rf *", "g");
+     },
+     "5"},
+    {"LinkToAnOutsideDirectory",
+     [](const TempDir& d, const TempDir& o) {
+       fs::create_directories(d.file("5/x1"));
+       fs::create_directory_symlink(o.file(""), d.file("5/link"));
+       fs::create_directory_symlink(o.file("keep"), d.file("5/x1/link2"));
+     },
+     "5"},
+    {"LinkToAnOutsideFileAndADanglingLink",
+     [](const TempDir& d, const TempDir& o) {
+       fs::create_directories(d.file("5"));
+       fs::create_symlink(o.file("top.txt"), d.file("5/s"));
+       fs::create_symlink(o.file("missing"), d.file("5/dangling"));
+     },
+     "5"},
+};
+
+class DelDirTest : public ::testing::TestWithParam<DelDirCase> {};
+
+TEST_P(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
+  TempDir data;
+  TempDir outside;
+  outside.write("keep/sub/precious.txt", "precious");
+  outside.write("top.txt", "top");
+  data.write("6/x1/b.txt", "neighbour");
+  GetParam().lay_out(data, outside);
+  const std::set<std::string> before = listing(outside.file(""));
+  DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
+  DelDIR(lock.write_token(), data.file(GetParam().path));
+  ASSERT_TRUE(fs::is_directory(data.file("5")));
+  EXPECT_TRUE(fs::is_empty(data.file("5")));
+  EXPECT_EQ(listing(outside.file("")), before);
+  EXPECT_EQ(outside.read("keep/sub/precious.txt"), "precious");
+  EXPECT_EQ(data.read("6/x1/b.txt"), "neighbour");
+  EXPECT_FALSE(fs::exists("pwned"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DelDirTest, ::testing::ValuesIn(kDelDirCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DelDirTest, LeavesALinkedDirectoryAMissingOneAndAPlainFileAlone) {
+  TempDir data;
+  TempDir outside;
+  outside.write("sub/precious.txt", "precious");
+  fs::create_directory_symlink(outside.file(""), data.file("5"));
+  data.write("8", "a plain file");
+  DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
+  DelDIR(lock.write_token(), data.file("5"));
+  DelDIR(lock.write_token(), data.file("7"));
+  DelDIR(lock.write_token(), data.file("8"));
+  EXPECT_EQ(outside.read("sub/precious.txt"), "precious");
+  EXPECT_FALSE(data.exists("7"));
+  EXPECT_EQ(data.read("8"), "a plain file");
+}
+
+TEST(EnsureDirectoryTest, CreatesAPrivateDirectoryOnceAndFailsWhereItCannot) {
+  TempDir data;
+  ASSERT_TRUE(ensure_directory(data.file("5")));
+  EXPECT_TRUE(fs::is_directory(data.file("5")));
+  EXPECT_EQ(data.mode("5"), 0700u);
+  data.write("5/index.dat", "kept");
+  EXPECT_TRUE(ensure_directory(data.file("5")));
+  EXPECT_EQ(data.read("5/index.dat"), "kept");
+  EXPECT_FALSE(ensure_directory(data.file("no/such/parent")));
+  EXPECT_FALSE(data.exists("no"));
+  data.write("6", "a plain file");
+  EXPECT_FALSE(ensure_directory(data.file("6")));
+  EXPECT_EQ(data.read("6"), "a plain file");
 }
 
 }  // namespace

@@ -1,0 +1,354 @@
+// index.dat and the message bodies, read marks, attachments and uploads, and
+// the posting and deleting services built on them.
+#include <gtest/gtest.h>
+
+#include "boards/message_service.h"
+#include "boards/message_store.h"
+#include "boards/read_marks.h"
+#include "boards/uploads.h"
+#include "data_dir_test.h"
+
+namespace plazet {
+namespace {
+
+using testing::be32;
+using testing::padded;
+
+std::string raw_index(std::uint32_t board, std::uint32_t sel_no, std::uint32_t thread, std::uint32_t level,
+                      const std::string& title = "") {
+  return be32(board) + be32(sel_no) + be32(0) + be32(thread) + be32(level) + be32(0) + padded("", 20) +
+         padded("", 22) + padded(title, 82) + be32(0) + be32(0) + be32(0);
+}
+std::string raw_mark(std::uint32_t sel_no, const std::string& id) { return be32(sel_no) + padded(id, 24) + be32(0); }
+std::string raw_attachment(std::uint32_t sel_no, std::uint32_t slot, const std::string& name) {
+  return be32(sel_no) + be32(slot) + padded(name, 252);
+}
+
+class BoardsTest : public testing::DataDirTest {
+ protected:
+  // A new thread (parent 0) or a reply, by `writer`.
+  std::optional<INDEX_DATA> post(long board, long parent, const std::string& writer = "Taro") {
+    INDEX_DATA m;
+    m.FOLDER_NO = static_cast<std::int32_t>(board);
+    m.SEL_NO = static_cast<std::int32_t>(parent);
+    m.WRITE_DATE = "2024/05/01 09:30";
+    m.WRITER = writer;
+    m.WRITE_TITLE = "t";
+    return WriteINDEX_DATA(store(), w(), m);
+  }
+  // "SEL_NO/THREAD_NO/RES_LEVEL" per whole record of the stored index.
+  std::string layout(long board) {
+    const std::string bytes = read(std::to_string(board) + "/index.dat");
+    std::string out;
+    for (std::size_t at = 0; at + 160 <= bytes.size(); at += 160) {
+      out += std::to_string(load(bytes, at + 4)) + "/" + std::to_string(load(bytes, at + 12)) + "/" +
+             std::to_string(load(bytes, at + 16)) + " ";
+    }
+    return out;
+  }
+  static std::uint32_t load(const std::string& b, std::size_t at) {
+    auto u = [&](std::size_t i) { return static_cast<std::uint32_t>(b[at + i] & 0xFF); };
+    return (u(0) << 24) | (u(1) << 16) | (u(2) << 8) | u(3);
+  }
+};
+
+TEST_F(BoardsTest, FirstMessageCreatesThePrivateBoardAndTheAuthorsMark) {
+  INDEX_DATA m;
+  m.FOLDER_NO = 3;
+  m.HTML_MODE = 2;
+  m.THREAD_NO = 99;  // set by the store
+  m.RES_LEVEL = 5;
+  m.WRITE_PRIORITY = -2;
+  m.WRITE_DATE = "2024/05/01 09:30";
+  m.WRITER = std::string(21, 'W');
+  m.WRITE_TITLE = std::string(100, 'T');
+  m.ADD_COUNT = 2;
+  m.DEL_FLG = 1;  // a new message is never deleted
+  m.READ_CHK = 0x7F000001;
+  std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store(), w(), m);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->SEL_NO, 1);
+  EXPECT_EQ(read("3/index.dat"), be32(3) + be32(1) + be32(2) + be32(1) + be32(0) + be32(0xFFFFFFFE) +
+                                     padded("2024/05/01 09:30", 20) + padded(std::string(21, 'W'), 22) +
+                                     padded(std::string(81, 'T'), 82) + be32(2) + be32(0) + be32(0x7F000001));
+  EXPECT_EQ(read("3/r1.dat"), raw_mark(1, std::string(21, 'W')));
+  EXPECT_EQ(dir_.mode("3"), 0700u);
+  ASSERT_TRUE(post(3, 1));
+  EXPECT_EQ(dir_.mode("3/index.dat"), 0600u);  // also after the index is replaced
+  EXPECT_EQ(dir_.mode("3/r2.dat"), 0600u);
+}
+
+TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
+  for (long parent : {0, 1, 2, 1, 2, 0, 4, 6}) ASSERT_TRUE(post(4, parent));
+  EXPECT_EQ(layout(4), "1/1/0 2/1/1 3/1/2 5/1/2 4/1/1 7/1/2 6/6/0 8/6/1 ");
+  for (int m = 1; m <= 8; ++m) EXPECT_EQ(read("4/r" + std::to_string(m) + ".dat"), raw_mark(m, "Taro")) << m;
+  std::vector<int> order;
+  for (long p = 1; auto r = ReadINDEX_DATA(fresh(), 4, p, IndexKey::kPosition); ++p) order.push_back(r->SEL_NO);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 5, 4, 7, 6, 8}));
+  // A reply whose parent is gone starts a top entry of its parent's thread.
+  ASSERT_TRUE(DeleteINDEX_DATA(store(), w(), 4, 8));
+  std::optional<INDEX_DATA> orphan = post(4, 8);
+  ASSERT_TRUE(orphan);
+  EXPECT_EQ(orphan->SEL_NO, 8);  // the highest number came back
+  EXPECT_EQ(orphan->THREAD_NO, 8);  // the parent's number
+  EXPECT_EQ(orphan->RES_LEVEL, 0);
+}
+
+// A board's index as it may lie after damage or hand editing, and what the
+// readers make of it.
+TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
+  write("6/index.dat", raw_index(6, 3, 3, 0, "a") + raw_index(6, 5, 5, 0, "first five") + raw_index(6, 0, 2, 0, "zero") +
+                           raw_index(6, 0xFFFFFFFF, 2, 0, "minus") + raw_index(6, 5, 5, 0, "second five") +
+                           raw_index(6, 0x7FFFFFFF, 4, 0, "max") + raw_index(6, 4, 4, 1, "last") + "partial");
+  Store& s = store();
+  EXPECT_EQ(CountINDEX_DATA(s, 6), 7u);
+  EXPECT_EQ(ReadINDEX_DATA(s, 6, 5, IndexKey::kSelNo)->WRITE_TITLE, "first five");
+  EXPECT_EQ(ReadINDEX_DATA(s, 6, -1, IndexKey::kSelNo)->WRITE_TITLE, "minus");
+  EXPECT_EQ(ReadINDEX_DATA(s, 6, 7, IndexKey::kPosition)->WRITE_TITLE, "last");
+  EXPECT_FALSE(ReadINDEX_DATA(s, 6, 8, IndexKey::kPosition));
+  EXPECT_FALSE(ReadINDEX_DATA(s, 6, 0, IndexKey::kPosition));
+  EXPECT_EQ(ReadINDEX_DATA_MAX(s, 6, IndexMax::kHighestNumber)->WRITE_TITLE, "max");
+  EXPECT_EQ(ReadINDEX_DATA_MAX(s, 6, IndexMax::kLastRecord)->WRITE_TITLE, "last");
+  EXPECT_EQ(ReadINDEX_DATA_G(s, 6, 1, 4)->WRITE_TITLE, "last");
+  EXPECT_EQ(ReadINDEX_DATA_G(s, 6, 1, 2)->WRITE_TITLE, "minus");
+  EXPECT_FALSE(ReadINDEX_DATA_G(s, 6, 2, 2));
+  // Equal highest numbers: the later record.
+  write("7/index.dat", raw_index(7, 5, 5, 0, "first five") + raw_index(7, 2, 2, 0) + raw_index(7, 5, 5, 0, "second five"));
+  EXPECT_EQ(ReadINDEX_DATA_MAX(fresh(), 7, IndexMax::kHighestNumber)->WRITE_TITLE, "second five");
+  // Numbers follow the highest present, not the count.
+  EXPECT_EQ(post(7, 0)->SEL_NO, 6);
+  // Rewriting and removing go by every record of the number; a partial tail is dropped.
+  INDEX_DATA edit = *ReadINDEX_DATA(store(), 7, 5, IndexKey::kSelNo);
+  edit.WRITE_TITLE = "new";
+  ASSERT_TRUE(ReWriteINDEX_DATA(store(), w(), edit));
+  EXPECT_EQ(ReadINDEX_DATA(store(), 7, 3, IndexKey::kPosition)->WRITE_TITLE, "new");
+  ASSERT_TRUE(DeleteINDEX_DATA(store(), w(), 6, 5));
+  EXPECT_EQ(read("6/index.dat").size(), 5 * 160u);
+  EXPECT_FALSE(DeleteINDEX_DATA(store(), w(), 6, 5));
+  edit.SEL_NO = 8;
+  EXPECT_FALSE(ReWriteINDEX_DATA(store(), w(), edit));
+}
+
+TEST_F(BoardsTest, ReadersOfABoardNobodyWroteToCreateNothing) {
+  Store& s = store();
+  EXPECT_EQ(CountINDEX_DATA(s, 42), 0u);
+  EXPECT_FALSE(ReadINDEX_DATA_MAX(s, 42, IndexMax::kLastRecord));
+  EXPECT_FALSE(ReadADD_FILE(s, 42, 1, 1));
+  EXPECT_EQ(ReadContentsDATA(s, 42, 1), "");
+  EXPECT_EQ(CountREAD_POINT(s, 42, "Hana"), 0);
+  EXPECT_FALSE(ChkUNREAD(s, 42, "Hana"));
+  EXPECT_FALSE(exists("42"));
+  EXPECT_FALSE(DeleteINDEX_DATA(s, w(), 42, 1));
+  EXPECT_FALSE(WriteREAD_POINT(s, w(), 42, READ_POINT{1, "Taro"}));
+  EXPECT_FALSE(exists("42"));
+}
+
+TEST_F(BoardsTest, BodiesAreStoredAsGivenAndReadBackAtMost99999Bytes) {
+  ASSERT_TRUE(post(3, 0));
+  std::string big;
+  for (int i = 0; big.size() < 150000; ++i) big += static_cast<char>('a' + i % 26);
+  ASSERT_TRUE(WriteContentsDATA(store(), w(), 3, 1, big));
+  EXPECT_EQ(read("3/x1.dat").size(), 150000u);
+  EXPECT_EQ(ReadContentsDATA(store(), 3, 1), big.substr(0, 99999));
+  ASSERT_TRUE(WriteContentsDATA(store(), w(), 3, 1, "line\r"));
+  EXPECT_EQ(ReadContentsDATA(store(), 3, 1), "line\r");
+}
+
+TEST_F(BoardsTest, AttachmentRecordsAreKeyedByMessageAndSlot) {
+  write("4/add_file.dat", raw_attachment(1, 1, "a.txt") + raw_attachment(2, 1, "c.txt"));
+  ASSERT_TRUE(WriteADD_FILE(store(), w(), 4, ADD_FILE{1, 2, "b.txt"}));
+  ASSERT_TRUE(WriteADD_FILE(store(), w(), 4, ADD_FILE{1, 1, "d.txt"}));
+  EXPECT_EQ(read("4/add_file.dat"), raw_attachment(1, 1, "d.txt") + raw_attachment(2, 1, "c.txt") + raw_attachment(1, 2, "b.txt"));
+  EXPECT_EQ(attachments_of(store(), 4, 1).size(), 2u);
+  EXPECT_EQ(ReadADD_FILE(store(), 4, 1, 2)->FILE_NAME, "b.txt");
+  EXPECT_FALSE(DeleteADD_FILE2(store(), w(), 4, 2, 3));
+  ASSERT_TRUE(DeleteADD_FILE2(store(), w(), 4, 1, 1));
+  ASSERT_TRUE(DeleteADD_FILE(store(), w(), 4, 2));
+  EXPECT_EQ(read("4/add_file.dat"), raw_attachment(1, 2, "b.txt"));
+}
+
+// --- Read marks ---
+
+TEST_F(BoardsTest, UnreadCountsFollowPostingsMarksAndEdits) {
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(post(3, 0));
+  EXPECT_EQ(CountREAD_POINT(store(), 3, "Taro"), 0);  // the author read his own
+  EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 4);
+  ASSERT_TRUE(WriteREAD_POINT(store(), w(), 3, READ_POINT{1, "Hana"}));
+  ASSERT_TRUE(WriteREAD_POINT(store(), w(), 3, READ_POINT{1, "Hana"}));  // once only
+  EXPECT_EQ(read("3/r1.dat"), raw_mark(1, "Taro") + raw_mark(1, "Hana"));
+  EXPECT_EQ(ReadREAD_POINT(store(), 3, 1, "Hana")->USER_ID, "Hana");
+  EXPECT_FALSE(ReadREAD_POINT(store(), 3, 1, "hana"));
+  EXPECT_EQ(ReadREAD_POINT2(store(), 3, 1, 1)->USER_ID, "Hana");
+  EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 3);
+  ASSERT_TRUE(post(3, 0, "Jiro"));  // written in this request: counted at once
+  EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 4);
+  ASSERT_TRUE(DeleteREAD_POINT(store(), w(), 3, 1));  // an edit: news to everybody
+  EXPECT_EQ(read("3/r1.dat"), "");
+  EXPECT_EQ(CountREAD_POINT(store(), 3, "Taro"), 2);
+  // Counting creates no mark file; a partial or doubled mark is handled.
+  std::filesystem::remove(dir_.file("3/r2.dat"));
+  write("3/r3.dat", raw_mark(3, "Hana") + raw_mark(3, "Hana") + "Jiro");
+  EXPECT_EQ(CountREAD_POINT(fresh(), 3, "Hana"), 3);
+  EXPECT_EQ(CountREAD_POINT(store(), 3, "Jiro"), 4);
+  EXPECT_FALSE(exists("3/r2.dat"));
+  block("3/r2.dat");
+  EXPECT_EQ(CountREAD_POINT(fresh(), 3, "Hana"), -1);  // a mark file that cannot be opened
+}
+
+TEST_F(BoardsTest, OptingOutListsTheUserOnceAndCountsNothing) {
+  ASSERT_TRUE(post(9, 0));
+  write("9/unread.dat", "Jiro\r\n" + std::string(299, 'x') + "Hana\n");
+  Store& s = fresh();
+  EXPECT_EQ(ChkUNREAD(s, 9, "Jiro"), 1);
+  EXPECT_EQ(ChkUNREAD(s, 9, "Hana"), 3);  // a long line is read in pieces
+  EXPECT_FALSE(ChkUNREAD(s, 9, "Jiro\r"));
+  EXPECT_EQ(CountREAD_POINT(s, 9, "Jiro"), 0);
+  EXPECT_EQ(CountREAD_POINT(s, 9, "Kyo"), 1);
+  EXPECT_EQ(WriteUNREAD(s, w(), 9, "Jiro"), kAlreadyListed);
+  EXPECT_EQ(WriteUNREAD(s, w(), 9, "Kyo"), 0);
+  EXPECT_EQ(CountREAD_POINT(s, 9, "Kyo"), 0);
+  EXPECT_TRUE(DeleteUNREAD(s, w(), 9, "Jiro"));
+  EXPECT_FALSE(DeleteUNREAD(s, w(), 9, "Jiro"));
+  EXPECT_EQ(ChkUNREAD(s, 9, "Kyo").has_value(), true);
+  EXPECT_EQ(WriteUNREAD(s, w(), 8, "Hana"), 0);  // a new board gets its directory
+  EXPECT_EQ(dir_.mode("8"), 0700u);
+}
+
+// --- Posting, deleting, marking all read ---
+
+Posting new_post(long board, long parent, const std::string& writer, const std::string& body) {
+  Posting p;
+  p.record.FOLDER_NO = static_cast<std::int32_t>(board);
+  p.record.SEL_NO = static_cast<std::int32_t>(parent);
+  p.record.WRITER = writer;
+  p.record.WRITE_DATE = "2024/05/01 09:30";
+  p.record.WRITE_TITLE = "t";
+  p.body = body;
+  return p;
+}
+
+TEST_F(BoardsTest, APostingWhoseBodyCannotBeStoredTakesBackRecordAndMark) {
+  const AttachmentPlace place{dir_.prefix() + "att/", dir_.prefix() + "up/"};
+  long number = 0;
+  ASSERT_EQ(post_message(store(), w(), new_post(4, 0, "Taro", "one\r"), place, true, &number), PostResult::kStored);
+  EXPECT_EQ(number, 1);
+  EXPECT_EQ(read("4/x1.dat"), "one\r");
+  EXPECT_NE(read("system.log").find(",Taro,write,4,"), std::string::npos);
+  const std::string index = read("4/index.dat");
+  block("4/x2.dat.tmp");
+  EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "two\r"), place, false, &number), PostResult::kNotStored);
+  EXPECT_EQ(read("4/index.dat"), index);
+  EXPECT_EQ(read("4/r2.dat"), "");
+  EXPECT_EQ(CountINDEX_DATA(store(), 4), 1u);
+  // An edit whose body cannot be stored puts the old record back.
+  Posting edit = new_post(4, 1, "Hana", "changed\r");
+  edit.edited = ReadINDEX_DATA(store(), 4, 1, IndexKey::kSelNo);
+  edit.record = *edit.edited;
+  edit.record.WRITE_TITLE = "edited";
+  block("4/x1.dat.tmp");
+  EXPECT_EQ(post_message(store(), w(), edit, place, false, &number), PostResult::kNotStored);
+  EXPECT_EQ(read("4/index.dat"), index);
+  EXPECT_EQ(read("4/x1.dat"), "one\r");
+  // A reply that cannot replace the index stores nothing.
+  unblock("4/x1.dat.tmp");
+  block("4/index.dat.tmp");
+  EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "r\r"), place, false, &number), PostResult::kNotStored);
+  EXPECT_EQ(read("4/index.dat"), index);
+  EXPECT_FALSE(exists("4/r2.dat") && !read("4/r2.dat").empty());
+}
+
+TEST_F(BoardsTest, AnEditReplacesOthersMarksWithTheEditorsOwn) {
+  const AttachmentPlace place{dir_.prefix() + "att/", dir_.prefix() + "up/"};
+  ASSERT_TRUE(post(5, 0));
+  ASSERT_TRUE(WriteREAD_POINT(store(), w(), 5, READ_POINT{1, "Hana"}));
+  Posting edit = new_post(5, 1, "Jiro", "new\r");
+  edit.edited = ReadINDEX_DATA(store(), 5, 1, IndexKey::kSelNo);
+  edit.record = *edit.edited;
+  edit.record.WRITER = "Jiro";
+  long number = 0;
+  ASSERT_EQ(post_message(store(), w(), edit, place, false, &number), PostResult::kStored);
+  EXPECT_EQ(read("5/r1.dat"), raw_mark(1, "Jiro"));
+  EXPECT_EQ(read("5/x1.dat"), "new\r");
+}
+
+TEST_F(BoardsTest, DeletingRemovesALeafAndMarksAnAnsweredMessage) {
+  for (long parent : {0, 1, 0}) ASSERT_TRUE(post(6, parent));  // 1, its reply 2, then 3
+  write("att/6/x2/1/a.txt", "attached");
+  ASSERT_TRUE(WriteADD_FILE(store(), w(), 6, ADD_FILE{2, 1, "a.txt"}));
+  const std::string att = dir_.prefix() + "att/";
+  EXPECT_EQ(delete_message(store(), w(), att, 6, 1), DeleteResult::kMarkedDeleted);
+  EXPECT_EQ(ReadINDEX_DATA(store(), 6, 1, IndexKey::kSelNo)->DEL_FLG, 1);
+  EXPECT_EQ(delete_message(store(), w(), att, 6, 2), DeleteResult::kRemoved);
+  EXPECT_FALSE(exists("att/6/x2"));
+  EXPECT_TRUE(attachments_of(store(), 6, 2).empty());
+  EXPECT_EQ(read("6/r2.dat"), "");
+  EXPECT_EQ(delete_message(store(), w(), att, 6, 2), DeleteResult::kNotFound);
+  // Only the next record of the thread tells: 3 follows 1 but is no reply.
+  EXPECT_EQ(delete_message(store(), w(), att, 6, 1), DeleteResult::kRemoved);
+  EXPECT_EQ(layout(6), "3/3/0 ");
+}
+
+TEST_F(BoardsTest, MarkingABoardReadMarksEveryMessageOnce) {
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(post(7, 0));
+  ASSERT_TRUE(WriteREAD_POINT(store(), w(), 7, READ_POINT{2, "Hana"}));
+  ASSERT_TRUE(mark_board_read(store(), w(), 7, "Hana"));
+  EXPECT_EQ(CountREAD_POINT(store(), 7, "Hana"), 0);
+  EXPECT_EQ(read("7/r2.dat"), raw_mark(2, "Taro") + raw_mark(2, "Hana"));
+}
+
+// --- Uploads ---
+
+struct OwnUploads {
+  bool is_own_upload(std::string_view name) const { return name == "CGI0" || name == "CGI4"; }
+};
+
+TEST(UploadNameTest, OnlyOwnUploadsWithAFileNameAreTaken) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\photo\\a.jpg,CGI0", "a.jpg"},
+      {"/home/u/notes.txt,CGI0", "notes.txt"},
+      {"dir\\\x95\x5C.txt,CGI0", "\x95\x5C.txt"},  // 0x5C as a trail byte
+      {"a,b.txt,CGI4", "a,b.txt"},
+      {std::string(300, 'n') + ",CGI0", std::string(251, 'n')},
+      {std::string(250, 's') + "\x82\xA0,CGI0", std::string(250, 's')},
+      {"x.gif,plazet.ini", "refused"},  // a file the parser did not make
+      {"x.gif,CGI7", "refused"},
+      {"x.gif,../CGI0", "refused"},
+      {"x.gif,./CGI0", "refused"},
+      {"CGI0", "refused"},
+      {"", "refused"},
+      {"..,CGI0", "refused"},
+      {".,CGI0", "refused"},
+      {"C:\\dir\\..,CGI0", "refused"},
+      {"dir/,CGI0", "refused"},
+  };
+  for (const auto& [value, name] : cases) {
+    std::optional<UploadName> u = cut_filename(OwnUploads{}, value);
+    EXPECT_EQ(u ? u->file_name : "refused", name) << value;
+  }
+  EXPECT_EQ(fit_text_field("ab\x82\xA0", 4), "ab");
+  EXPECT_EQ(fit_text_field("ab\x82\xA0", 5), "ab\x82\xA0");
+  EXPECT_EQ(fit_text_field(std::string("ab\0cd", 5), 10), "ab");
+}
+
+TEST_F(BoardsTest, StoredUploadsKeepTheirBytesInPrivateSlotDirectories) {
+  const std::string bytes = std::string("GIF89a\0\r\n\xFF\x80--\r\n", 16) + std::string(3000, 'z');
+  const std::string att = dir_.prefix() + "att/";
+  write("up/CGI0", bytes);
+  write("att/5/x7/2/photo.gif", "older file");
+  EXPECT_EQ(attachment_dir(att, 5, 7, 2), att + "5/x7/2/");
+  ASSERT_TRUE(store_upload(w(), att, dir_.prefix() + "up/", 5, 7, 2, UploadName{"photo.gif", "CGI0"}));
+  EXPECT_EQ(read("att/5/x7/2/photo.gif"), bytes);
+  EXPECT_FALSE(exists("up/CGI0"));
+  write("up/CGI1", "new");
+  ASSERT_TRUE(store_upload(w(), att, dir_.prefix() + "up/", 6, 1, 1, UploadName{"a.txt", "CGI1"}));
+  EXPECT_EQ(dir_.mode("att/6"), 0700u);
+  EXPECT_EQ(dir_.mode("att/6/x1/1"), 0700u);
+  write("att/5/x8/1", "a file where the slot directory belongs");
+  write("up/CGI2", "data");
+  EXPECT_FALSE(store_upload(w(), att, dir_.prefix() + "up/", 5, 8, 1, UploadName{"a.txt", "CGI2"}));
+  EXPECT_EQ(read("up/CGI2"), "data");
+  EXPECT_FALSE(filemove(w(), dir_.file("missing"), dir_.file("dst")));
+}
+
+}  // namespace
+}  // namespace plazet

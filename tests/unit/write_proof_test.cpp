@@ -1,0 +1,60 @@
+// A data file can be changed only by code that holds the write proof, and
+// only an exclusive lock hands one out: these checks fail to compile when a
+// writer can be called without it.
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+#include "boards/message_store.h"
+#include "boards/read_marks.h"
+#include "folders/acl_files.h"
+#include "folders/folder_admin.h"
+#include "folders/folder_settings.h"
+#include "folders/folder_tree.h"
+#include "store/dirs.h"
+#include "users/group_files.h"
+#include "users/session_file.h"
+#include "users/system_log.h"
+#include "users/user_file.h"
+#include "data_dir_test.h"
+
+namespace plazet {
+namespace {
+
+static_assert(!std::is_default_constructible_v<WriteToken>);
+static_assert(!std::is_constructible_v<WriteToken, LockMode>);
+
+// Each writer is callable with the proof and not without it.
+static_assert(std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, const WriteToken&, INDEX_DATA>);
+static_assert(!std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, INDEX_DATA>);
+static_assert(!std::is_invocable_v<decltype(&WriteContentsDATA), Store&, long, long, std::string_view>);
+static_assert(!std::is_invocable_v<decltype(&WriteREAD_POINT), Store&, long, const READ_POINT&>);
+static_assert(!std::is_invocable_v<decltype(&ReWriteMST_USER), Store&, const MST_USER&>);
+static_assert(!std::is_invocable_v<decltype(&WriteMST_SKEY), Store&, MST_SKEY, const Client&>);
+static_assert(!std::is_invocable_v<decltype(&WriteSYSTEM_LOG), Store&, const SYSTEM_LOG&>);
+static_assert(!std::is_invocable_v<decltype(&ReWriteMST_GROUP), Store&, const MST_GROUP&>);
+static_assert(!std::is_invocable_v<decltype(&WriteB_U_ACL), Store&, const B_U_ACL&>);
+static_assert(!std::is_invocable_v<decltype(&ReWriteB_TITLE2), Store&, const B_TITLE2&>);
+static_assert(!std::is_invocable_v<decltype(&InsertB_TITLE), Store&, int, const B_TITLE&>);
+static_assert(!std::is_invocable_v<decltype(&create_folder), Store&, int, Placement, int,
+                                   const std::string&, long*>);
+static_assert(!std::is_invocable_v<decltype(&DelDIR), const std::string&>);
+
+// The proof is only ever lent by reference: nothing can be done with it
+// that does not go through the lock.
+static_assert(std::is_same_v<decltype(std::declval<const DataLock&>().write_token()),
+                             const WriteToken&>);
+
+TEST(DataLockTest, OnlyAnExclusiveLockHandsOutTheWriteProof) {
+  testing::TempDir dir;
+  DataLock shared = DataLock::acquire(dir.prefix(), LockMode::kShared);
+  EXPECT_TRUE(shared.held());
+  EXPECT_THROW((void)shared.write_token(), LockViolation);
+  DataLock second_reader = DataLock::acquire(dir.prefix(), LockMode::kShared);
+  EXPECT_TRUE(second_reader.held());
+  shared = DataLock::acquire(dir.prefix() + "missing/", LockMode::kExclusive);
+  EXPECT_FALSE(shared.held());
+}
+
+}  // namespace
+}  // namespace plazet
