@@ -18,9 +18,9 @@ bool mydata_enabled(const Request& req) {
 }
 
 constexpr Outcome kBordWriteWr[] = {
-    {kPostStored, j_ROOM, 0, 0},          {kPostNotAllowed, nullptr, 278, 3},
-    {kPostTitleEmpty, nullptr, 278, 295}, {kPostTooLong, nullptr, 278, 377},
-    {kPostNotStored, nullptr, 278, 380},
+    {kPostStored, "ROOM", 0, 0},     {kPostNotAllowed, "", 278, 3},
+    {kPostTitleEmpty, "", 278, 295}, {kPostTooLong, "", 278, 377},
+    {kPostNotStored, "", 278, 380},
 };
 
 // Rows without a handler print nothing, like an unknown job, until their
@@ -74,14 +74,14 @@ constexpr JobRow kJobs[] = {
     page_job("ROOM", Need::kBoardRead, j_ROOM, refusal_page),
     page_job("BORDWRITE", Need::kBoardWrite, j_BORDWRITE, refuse_BORDWRITE),
     page_job("EDITMSG", Need::kBoardWrite, j_BORDWRITE, refuse_BORDWRITE),
-    storing_job("BORDWRITEWR", Need::kBoardWrite, j_BORDWRITEWR, kBordWriteWr, nullptr,
+    storing_job("BORDWRITEWR", Need::kBoardWrite, j_BORDWRITEWR, kBordWriteWr, "",
                 kPostNotAllowed),
     // Showing a message writes the reader's read mark.
     writing_page_job("DETAILS", Need::kBoardRead, j_DETAILS, refusal_page),
     // The author (or a manager) deletes, from a personal account with write
     // right on the board; anybody else just sees the listing again.
-    storing_job("DELMSG", Need::kPersonalBoardWrite, j_DELMSG, {}, j_ROOM, 0),
-    storing_job("BORDALLFLG", Need::kBoardRead, j_BORDALLFLG, {}, j_ROOM, 0),
+    storing_job("DELMSG", Need::kPersonalBoardWrite, j_DELMSG, {}, "ROOM", 0),
+    storing_job("BORDALLFLG", Need::kBoardRead, j_BORDALLFLG, {}, "ROOM", 0),
     unbuilt_job("IDSINSEI", R),
     unbuilt_job("IDSINSEIWR", W),
     unbuilt_job("IDSINSEIlist", R),

@@ -73,41 +73,44 @@ bool need_met(Request& req, Need need) {
   return false;
 }
 
-void run_job(Request& req, const JobRow& row, const DataLock& lock) {
-  if (row.enabled && !row.enabled(req)) return;
+// A page job, or the page that follows a storing job: its own need decides
+// between the page and its refusal.
+void run_page(Request& req, const JobRow& row, const DataLock& lock) {
   const bool allowed = need_met(req, row.need);
-  switch (row.kind) {
-    case Handler::kNone:
-      return;
-    case Handler::kPage:
-    case Handler::kWritingPage:
-      if (!allowed) {
-        if (row.refused) row.refused(req);
-      } else if (row.kind == Handler::kPage) {
-        row.page(req);
-      } else {
-        row.writing_page(req, lock.write_token());
-      }
-      return;
-    case Handler::kWrite:
-      break;
+  if (!allowed) {
+    if (row.refused) row.refused(req);
+  } else if (row.kind == Handler::kPage) {
+    row.page(req);
+  } else if (row.kind == Handler::kWritingPage) {
+    row.writing_page(req, lock.write_token());
   }
-  const int code = allowed ? row.write(req, lock.write_token()) : row.refused_code;
+}
+
+void run_job(Request& req, std::span<const JobRow> jobs, const JobRow& row, const DataLock& lock) {
+  if (row.enabled && !row.enabled(req)) return;
+  if (row.kind == Handler::kNone) return;
+  if (row.kind != Handler::kWrite) {
+    run_page(req, row, lock);
+    return;
+  }
+  const int code = need_met(req, row.need) ? row.write(req, lock.write_token()) : row.refused_code;
   if (row.reload_settings) {
     req.sys = read_settings(req.INI_FILE);
     req.lang.clear();
     req.lang.StrdefFileOpen(req.sys.LANGUAGE);
   }
+  std::string_view next = row.then;
   for (const Outcome& o : row.outcomes) {
     if (o.code != code) continue;
-    if (o.next) {
-      o.next(req);
-    } else {
+    if (o.next.empty()) {
       j_ERROR2(req, o.error_title, o.error_text);
+      return;
     }
-    return;
+    next = o.next;
+    break;
   }
-  if (row.then) row.then(req);
+  if (next.empty()) return;
+  if (const JobRow* page = find_job(jobs, next)) run_page(req, *page, lock);
 }
 
 LockMode lock_for(const Request& req, const JobRow* row) {
@@ -122,7 +125,7 @@ void authenticate_and_dispatch(Request& req, std::span<const JobRow> jobs) {
   const DataLock lock = DataLock::acquire(req.sys.DATA_FILE_PATH, lock_for(req, row));
 
   if (req.JOB == "BORDWRITEFIN") {
-    if (row) run_job(req, *row, lock);
+    if (row) run_job(req, jobs, *row, lock);
     return;
   }
   if (req.SKEY.empty()) {
@@ -144,7 +147,7 @@ void authenticate_and_dispatch(Request& req, std::span<const JobRow> jobs) {
     return;
   }
   if (req.JOB.empty()) req.JOB = "TOP";
-  if ((row = find_job(jobs, req.JOB))) run_job(req, *row, lock);
+  if ((row = find_job(jobs, req.JOB))) run_job(req, jobs, *row, lock);
 }
 
 }  // namespace

@@ -17,11 +17,12 @@ using PageHandler = void (*)(Request&);
 using WritingPage = void (*)(Request&, const WriteToken&);
 using WriteHandler = int (*)(Request&, const WriteToken&);
 
-// What follows a write handler's result `code`: the page `next`, or the
+// What follows a write handler's result `code`: the page of the job `next`
+// (run with that job's own need and refusal), or, when `next` is empty, the
 // error page with texts `error_title` and `error_text`.
 struct Outcome {
   int code;
-  PageHandler next;
+  std::string_view next;
   int error_title;
   int error_text;
 };
@@ -48,13 +49,13 @@ struct JobRow {
   Need need = Need::kLogin;
   Handler kind = Handler::kNone;
   // A page job runs `page` (or `writing_page`). A storing job runs `write`,
-  // then the page its result names in `outcomes`, or `then` whatever the
-  // result.
+  // then the page its result names in `outcomes`, or the page of the job
+  // `then` whatever the result.
   PageHandler page = nullptr;
   WritingPage writing_page = nullptr;
   WriteHandler write = nullptr;
   std::span<const Outcome> outcomes = {};
-  PageHandler then = nullptr;
+  std::string_view then = {};
   // When the need is not met, a page job prints `refused` instead (nothing
   // when it is null), and a storing job goes on as if it had returned
   // `refused_code`, without running.
@@ -83,7 +84,7 @@ struct JobRow {
   return row;
 }
 [[nodiscard]] constexpr JobRow storing_job(std::string_view job, Need need, WriteHandler write,
-                                           std::span<const Outcome> outcomes, PageHandler then,
+                                           std::span<const Outcome> outcomes, std::string_view then,
                                            int refused_code) {
   JobRow row{.job = job, .lock = LockMode::kExclusive, .need = need, .kind = Handler::kWrite};
   row.write = write;

@@ -37,12 +37,13 @@ TEST(JobTableTest, EveryRowThatStoresHoldsTheExclusiveLock) {
   EXPECT_TRUE(writers_lock_exclusively(job_table()));
   for (const JobRow& row : job_table()) {
     const std::string job(row.job);
-    if (row.writes() || job.ends_with("WR")) {
+    const bool writes = row.kind == Handler::kWrite || row.kind == Handler::kWritingPage;
+    if (writes || job.ends_with("WR")) {
       EXPECT_EQ(row.lock, LockMode::kExclusive) << job;
     }
   }
   // The check itself notices a writer under a shared lock.
-  const JobRow bad[] = {{.job = "X", .lock = LockMode::kShared, .write = [](Request&, const WriteToken&) { return 0; }}};
+  const JobRow bad[] = {{.job = "X", .lock = LockMode::kShared, .kind = Handler::kWrite}};
   EXPECT_FALSE(writers_lock_exclusively(bad));
 }
 
@@ -72,6 +73,21 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
     ASSERT_NE(row, nullptr) << r.job;
     EXPECT_EQ(row->lock, r.lock) << r.job;
     EXPECT_EQ(row->need, r.need) << r.job;
+  }
+}
+
+// A storing job's follow-up page is a job of the table, run with its own
+// need: a refused DELMSG must not show a board the user may not read.
+TEST(JobTableTest, FollowUpPagesAreJobsOfTheTable) {
+  for (const JobRow& row : job_table()) {
+    if (!row.then.empty()) {
+      EXPECT_NE(find_job(job_table(), row.then), nullptr) << row.job;
+    }
+    for (const Outcome& o : row.outcomes) {
+      if (!o.next.empty()) {
+        EXPECT_NE(find_job(job_table(), o.next), nullptr) << row.job;
+      }
+    }
   }
 }
 
