@@ -5,14 +5,42 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 
-#include "frame/request.h"
-
-#include "frame/strdef.h"
+#include "boards/message_store.h"
+#include "folders/folder_settings.h"
+#include "folders/folder_tree.h"
+#include "store/data_lock.h"
+#include "store/store.h"
 
 namespace plazet::testing {
+
+inline constexpr const char* kAgent = "TestBrowser/1.0";
+
+// A multipart/form-data body, part by part, as a browser sends it.
+class Multipart {
+ public:
+  static constexpr const char* kBoundary = "----PlazetPost42";
+  Multipart& text(const std::string& name, const std::string& value);
+  Multipart& file(const std::string& name, const std::string& file_name, const std::string& data);
+  [[nodiscard]] std::string done() const;
+
+ private:
+  std::string body_;
+};
+
+// A message laid out through the store, as its writer would post it.
+struct Msg {
+  std::string writer = "taro";
+  long parent = 0;
+  std::string title = "t";
+  std::string body = "";
+  int priority = 0;
+  int read_chk = 1;
+  int html_mode = 0;
+  int add_count = 0;
+  std::string date = "2024/05/01 09:30";
+};
 
 class CgiSite {
  public:
@@ -24,40 +52,62 @@ class CgiSite {
   [[nodiscard]] const std::string& dir() const { return dir_; }
   [[nodiscard]] std::string cgi_dir() const { return dir_ + "/cgi-bin"; }
   [[nodiscard]] std::string data_dir() const { return dir_ + "/data/"; }
+  [[nodiscard]] std::string pic_dir() const { return dir_ + "/htdocs/plazetpic/"; }
   [[nodiscard]] std::string ini_file() const { return cgi_dir() + "/plazet.ini"; }
+  // A file of board `board`'s data directory.
+  [[nodiscard]] std::string board_file(long board, const std::string& name) const {
+    return data_dir() + std::to_string(board) + "/" + name;
+  }
 
   // Runs the program; `env` holds the CGI variables (REQUEST_METHOD, ...).
   [[nodiscard]] std::string run(const std::map<std::string, std::string>& env,
                                 const std::string& body = "") const;
-  [[nodiscard]] std::string get(const std::string& query,
-                                const std::string& user_agent = "TestBrowser/1.0") const;
+  [[nodiscard]] std::string get(const std::string& query, const std::string& agent = kAgent) const;
   [[nodiscard]] std::string post_form(const std::string& body,
-                                      const std::string& user_agent = "TestBrowser/1.0") const;
+                                      const std::string& agent = kAgent) const;
+  [[nodiscard]] std::string post(const Multipart& form, const std::string& agent = kAgent) const;
 
-  // Adds a user line to user.mst.
-  void add_user(const std::string& id, const std::string& password, int level, int mode,
+  // Appends a line to user.mst: the whole line, or the usual fields.
+  void add_user_line(const std::string& line) const;
+  void add_user(const std::string& id, int level = 1, int mode = 1, int write_mode = 1,
                 const std::string& language = "") const;
-  // Logs in and returns the session key from the frame set, if any.
-  [[nodiscard]] std::optional<std::string> log_in(
-      const std::string& id, const std::string& password,
-      const std::string& user_agent = "TestBrowser/1.0") const;
+  // Logs in and returns the session key from the frame set ("" for none).
+  [[nodiscard]] std::string log_in(const std::string& id, const std::string& password = "pw",
+                                   const std::string& agent = kAgent) const;
+  void setting(const std::string& name, const std::string& value) const;
 
-  // Runs `work` in a request on the site acting as the user `as` (from
-  // user.mst; an administrator of that ID when there is none), holding the
-  // exclusive data lock. The lock is gone before the program runs again.
-  void with_request(const std::string& as, const std::function<void(Request&)>& work) const;
+  // Runs `work` on the site's data holding the exclusive data lock; the lock
+  // is gone before the program runs again.
+  void with_store(const std::function<void(Store&, const WriteToken&)>& work) const;
+  // A new board (or other folder kind) at the end of the tree; `change`
+  // edits its settings record.
+  long new_board(const std::string& name, const std::function<void(B_TITLE2&)>& change = {},
+                 int kind = B_TITLE::kBoard) const;
+  // Stores a message with its body and the writer's read mark; its number.
+  int post(long board, const Msg& m) const;
+  [[nodiscard]] std::vector<INDEX_DATA> index(long board) const;
+  [[nodiscard]] std::vector<std::string> readers(long board, long sel_no) const;
 
   void write_file(const std::string& path, const std::string& contents) const;
   [[nodiscard]] std::string read_file(const std::string& path) const;
+  [[nodiscard]] static bool exists(const std::string& path);
 
  private:
   std::string dir_;
 };
 
-// The shipped Japanese language table, as the program loads it.
-[[nodiscard]] STRDEF japanese();
+[[nodiscard]] inline bool has(const std::string& page, const std::string& part) {
+  return page.find(part) != std::string::npos;
+}
+// Language text `n` of the shipped Japanese table, read from the file here.
+[[nodiscard]] std::string text(int n);
+// A golden page of tests/cgi/golden with its placeholders filled in.
+[[nodiscard]] std::string golden(const std::string& name, const std::string& key = "",
+                                 const std::string& date = "");
 // The HTTP header and HEAD every page starts with.
-[[nodiscard]] std::string head(const STRDEF& t);
+[[nodiscard]] std::string head();
+// The refusal page; `before_body` is what a page prints between HEAD and BODY.
+[[nodiscard]] std::string refusal(const std::string& before_body = "");
 // A hidden field as the pages print it.
 [[nodiscard]] std::string hidden(const std::string& name, const std::string& value);
 

@@ -1,490 +1,199 @@
+// The folder menu: which rows, how deep, which links and counts, which
+// buttons.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <optional>
-#include <string>
+#include <regex>
 
-#include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "cgi_site.h"
-#include "folders/folder_settings.h"
-#include "frame/request.h"
-#include "frame/strdef.h"
-#include "store/data_lock.h"
 
-namespace plazet {
+namespace plazet::testing {
 namespace {
 
-using testing::CgiSite;
-using testing::japanese;
-
-constexpr const char* kLinkBlock =
-    "<TABLE><TR><TD><B>Our links</B></TD></TR>\n"
-    "<TR><TD><A HREF=\"http://example.jp/\" TARGET=\"_top\">Example</A></TD></TR></TABLE>\n";
-
-// Direct work on the site's data files, as a writing request does it. The
-// data lock is held while the object lives: destroy it before running the
-// program.
-class SiteStore {
- public:
-  SiteStore(const CgiSite& site, const std::string& user_id) {
-    req_.sys.DATA_FILE_PATH = site.data_dir();
-    req_.lock = DataLock::acquire(site.data_dir(), LockMode::kExclusive);
-    MST_USER user;
-    user.USER_ID = user_id;
-    user.USER_LEVEL = 10;
-    user.MODE = 1;
-    req_.user = user;
-  }
-
-  // A settings record: readable and writable from `level`, with an icon.
-  void settings(long folder_no, std::int32_t level = 0, const std::string& dirpic = "") {
-    B_TITLE2 s;
-    s.FOLDER_NO = static_cast<std::int32_t>(folder_no);
-    s.READ_LEVEL = level;
-    s.WRITE_LEVEL = level;
-    s.READ_CHK = 1;
-    s.REWRITE_FLG = 1;
-    s.DIRPIC = dirpic;
-    ASSERT_TRUE(ReWriteB_TITLE2(req_, s));
-  }
-
-  // `count` new threads on a board.
-  void post(long board, int count) {
-    for (int i = 0; i < count; ++i) {
-      INDEX_DATA m;
-      m.FOLDER_NO = static_cast<std::int32_t>(board);
-      m.WRITE_DATE = "2024/05/01 09:30";
-      m.WRITER = req_.user->USER_ID;
-      m.WRITE_TITLE = "t";
-      m.READ_CHK = 1;
-      ASSERT_TRUE(WriteINDEX_DATA(req_, m));
+// Each row of the folder table as "depth name link (count)": the link is
+// the A tag after "JOB=", "-" for none; "" for an empty row.
+std::vector<std::string> rows(const std::string& page) {
+  static const std::regex row(
+      "<TR><TD NOWRAP>((?:&nbsp;&nbsp;)*)(?:<A HREF=\"plazet\\.cgi\\?SKEY=[0-9]+&JOB=([^>]*)>)?"
+      "(?:<IMG SRC=\"[^\"]*\" ALT=\"[^\"]*\" BORDER=0>(?:\\(([0-9]+)\\))?(.*?)</A><BR>\n)?</TD></TR>\n");
+  std::vector<std::string> out;
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), row); it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    if (!m[2].matched && !m[4].matched) {
+      out.push_back("");
+      continue;
     }
+    out.push_back(std::to_string(m[1].length() / 12) + " " + m[4].str() + " " +
+                  (m[2].matched ? m[2].str() : "-") + (m[3].matched ? " (" + m[3].str() + ")" : ""));
   }
+  return out;
+}
 
-  void mark(long board, long sel_no) {
-    READ_POINT r;
-    r.SEL_NO = static_cast<std::int32_t>(sel_no);
-    r.USER_ID = req_.user->USER_ID;
-    ASSERT_TRUE(WriteREAD_POINT(req_, board, r));
+// The JOB of each button form after the folder table.
+std::vector<std::string> buttons(const std::string& page) {
+  static const std::regex job("name=\"JOB\" value=\"([^\"]*)\"");
+  const std::string tail = page.substr(page.rfind("</TABLE>"));
+  std::vector<std::string> out;
+  for (auto it = std::sregex_iterator(tail.begin(), tail.end(), job); it != std::sregex_iterator(); ++it) {
+    out.push_back((*it)[1]);
   }
+  return out;
+}
 
-  void opt_out(long board) { ASSERT_EQ(WriteUNREAD(req_, board, req_.user->USER_ID), 0); }
-
- private:
-  Request req_;
-};
-
-// Which buttons an account gets.
-struct Account {
-  bool personal = true;
-  bool admin = false;
-  bool mydata = true;  // the MYDATA setting is 0
-};
+std::string dir(int depth, const std::string& name, const std::string& disp_no, const std::string& count = "") {
+  return std::to_string(depth) + " " + name + " FRM21" + disp_no + "\"" + (count.empty() ? "" : " (" + count + ")");
+}
+std::string board(int depth, const std::string& name, long n, const std::string& count = "",
+                  const std::string& job = "ROOM") {
+  return std::to_string(depth) + " " + name + " " + job + "&FOLDER_NO=" + std::to_string(n) +
+         "&FAST_FLG=1\" TARGET=\"FRM22\"" + (count.empty() ? "" : " (" + count + ")");
+}
 
 class MenuTest : public ::testing::Test {
  protected:
-  MenuTest() : t_(japanese()) { site_.write_file(pictures() + "link.html", kLinkBlock); }
-
-  std::string pictures() const { return site_.dir() + "/htdocs/plazetpic/"; }
-  void set_tree(const std::string& text) const {
-    site_.write_file(site_.data_dir() + "b_title.mst", text);
+  // Folders from a tree file; `level` gives the read and write level of each.
+  void tree(const std::string& lines, const std::vector<int>& levels) {
+    site_.write_file(site_.data_dir() + "b_title.mst", lines);
+    site_.with_store([&](Store& s, const WriteToken& w) {
+      for (std::size_t i = 0; i < levels.size(); ++i) {
+        B_TITLE2 b;
+        b.FOLDER_NO = static_cast<std::int32_t>(i + 1);
+        b.READ_LEVEL = b.WRITE_LEVEL = levels[i];
+        b.READ_CHK = b.REWRITE_FLG = 1;
+        ASSERT_TRUE(ReWriteB_TITLE2(s, w, b));
+      }
+    });
   }
-  // Adds a user line with every field given.
-  void add_user(const std::string& id, int level, int mode, int no_read_mode) const {
-    site_.write_file(site_.data_dir() + "user.mst",
-                     site_.read_file(site_.data_dir() + "user.mst") + id + ",Name of " + id + "," +
-                         std::to_string(level) + ",," + "pw,0,1," + std::to_string(mode) + ",1,,," +
-                         std::to_string(no_read_mode) + ",\n");
+  void posts(long board, int count) {
+    for (int i = 0; i < count; ++i) (void)site_.post(board, {.writer = "hana"});
   }
-  std::string log_in(const std::string& id) {
-    std::optional<std::string> key = site_.log_in(id, "pw");
-    EXPECT_TRUE(key);
-    return key.value_or("");
+  std::string menu(const std::string& user, const std::string& disp_no = "") {
+    if (!keys_.count(user)) keys_[user] = site_.log_in(user);
+    return site_.get("SKEY=" + keys_[user] + "&JOB=FRM21" + disp_no);
   }
-  std::string menu(const std::string& key, const std::string& disp_no = "") const {
-    return site_.get("SKEY=" + key + "&JOB=FRM21" + disp_no);
-  }
-
-  std::string head() const {
-    return std::string("Content-type: text/html\n\n<HTML>\n<HEAD>\n") + t_.text(1) +
-           "</HEAD>\n<!--" + t_.text(2) +
-           "-->\n"
-           "<BODY BACKGROUND=\"/plazetpic/back.gif\" BGPROPERTIES=FIXED >\n";
-  }
-
-  std::string form(const std::string& key, const std::string& job,
-                   const std::string& submit) const {
-    return "<FORM ACTION=\"plazet.cgi\" METHOD=GET TARGET=\"FRM22\">\n"
-           "<INPUT TYPE=\"hidden\" name=\"SKEY\" value=\"" +
-           key +
-           "\">\n"
-           "<INPUT TYPE=\"hidden\" name=\"JOB\" value=\"" +
-           job + "\">\n" + submit + "</FORM>\n";
-  }
-  std::string named(int text) const {
-    return std::string("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"") + t_.text(text) + "\">\n";
-  }
-
-  std::string buttons(const std::string& key, Account a = {}) const {
-    std::string out;
-    if (a.personal) out += form(key, "NRDETAILS", named(102));
-    out += form(key, "BATCH_UPLOAD",
-                std::string("<INPUT TYPE=\"submit\" VALUE=\"") + t_.text(365) + "\">\n");
-    out += form(key, "SEARCH", named(103));
-    if (a.admin) out += form(key, "ADMIN", named(104));
-    if (a.personal && a.mydata) out += form(key, "MYDATA", named(105));
-    if (a.personal) out += form(key, "SETNOREAD", named(373));
-    out += form(key, "IDSINSEI", named(106));
-    out += form(key, "IDSINSEIlist", named(107));
-    if (a.personal) {
-      out +=
-          "<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"plazet.cgi\" METHOD=POST "
-          "TARGET=\"_parent\">\n"
-          "<INPUT TYPE=\"hidden\" name=\"SKEY\" value=\"" +
-          key +
-          "\">\n"
-          "<INPUT TYPE=\"hidden\" name=\"JOB\" value=\"LOGOFF\">\n"
-          "<INPUT TYPE=\"submit\" VALUE=\"" +
-          t_.text(13) + "\" onClick=\"return confirm('" + t_.text(14) + "')\">\n</FORM>\n";
-    }
-    return out;
-  }
-
-  std::string page(const std::string& key, const std::string& rows, Account a = {},
-                   const std::string& block = kLinkBlock) const {
-    return head() + block + "<TABLE>\n" + rows + "</TABLE>\n" + buttons(key, a) +
-           "</BODY>\n</HTML>\n";
-  }
-
-  // One row of the tree. `link` is the whole opening A tag.
-  static std::string row(int depth, const std::string& link, const std::string& icon,
-                         const std::string& name, long count = 0) {
-    std::string out = "<TR><TD NOWRAP>";
-    for (int i = 0; i < depth; ++i) out += "&nbsp;&nbsp;";
-    out += link + "<IMG SRC=\"/plazetpic/" + icon + "\" ALT=\"" + name + "\" BORDER=0>";
-    if (count > 0) out += "(" + std::to_string(count) + ")";
-    return out + name + "</A><BR>\n</TD></TR>\n";
-  }
-  static std::string dir_row(const std::string& key, int depth, const std::string& name,
-                             const std::string& disp_no, long count = 0) {
-    return row(depth, "<A HREF=\"plazet.cgi?SKEY=" + key + "&JOB=FRM21" + disp_no + "\">",
-               "folderclose.gif", name, count);
-  }
-  static std::string board_row(const std::string& key, int depth, long folder_no,
-                               const std::string& name, long count = 0) {
-    return row(depth,
-               "<A HREF=\"plazet.cgi?SKEY=" + key + "&JOB=ROOM&FOLDER_NO=" +
-                   std::to_string(folder_no) + "&FAST_FLG=1\" TARGET=\"FRM22\">",
-               "folderbook.gif", name, count);
-  }
-
   CgiSite site_;
-  STRDEF t_;
+  std::map<std::string, std::string> keys_;
 };
 
-// --- Opening and closing Dirs ---
-
-TEST_F(MenuTest, DispNoLinksKeepExactlyOnePathOpen) {
-  set_tree("Office,1,Dir,\n Projects,2,Dir,\n  Plans,3,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    for (long n = 1; n <= 3; ++n) store.settings(n);
-  }
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-
-  EXPECT_EQ(menu(key),
-            page(key, "<TR><TD NOWRAP><A HREF=\"plazet.cgi?SKEY=" + key +
-                          "&JOB=FRM21&DISP_NO=1\"><IMG SRC=\"/plazetpic/folderclose.gif\" "
-                          "ALT=\"Office\" BORDER=0>Office</A><BR>\n</TD></TR>\n"));
-
-  EXPECT_EQ(menu(key, "&DISP_NO=1"),
-            page(key, dir_row(key, 0, "Office", "") +
-                          "<TR><TD NOWRAP>&nbsp;&nbsp;<A HREF=\"plazet.cgi?SKEY=" + key +
-                          "&JOB=FRM21&DISP_NO=2&DISP_NO=1\"><IMG "
-                          "SRC=\"/plazetpic/folderclose.gif\" ALT=\"Projects\" "
-                          "BORDER=0>Projects</A><BR>\n</TD></TR>\n"));
-
-  const std::string all_open =
-      page(key, dir_row(key, 0, "Office", "") + dir_row(key, 1, "Projects", "&DISP_NO=1") +
-                    "<TR><TD NOWRAP>&nbsp;&nbsp;&nbsp;&nbsp;<A HREF=\"plazet.cgi?SKEY=" + key +
-                    "&JOB=ROOM&FOLDER_NO=3&FAST_FLG=1\" TARGET=\"FRM22\"><IMG "
-                    "SRC=\"/plazetpic/folderbook.gif\" ALT=\"Plans\" BORDER=0>Plans</A><BR>\n"
-                    "</TD></TR>\n");
-  EXPECT_EQ(menu(key, "&DISP_NO=2&DISP_NO=1"), all_open);
-  EXPECT_EQ(menu(key, "&DISP_NO=1&DISP_NO=2"), all_open);
-
-  // Each folder is judged by its own parent alone: with only Projects open,
-  // Plans is listed and Projects, whose parent is closed, is not.
-  const std::string plans_only =
-      page(key, dir_row(key, 0, "Office", "&DISP_NO=1") + board_row(key, 2, 3, "Plans"));
-  EXPECT_EQ(menu(key, "&DISP_NO=2"), plans_only);
-  // The values are read up to the first empty one.
-  EXPECT_EQ(menu(key, "&DISP_NO=2&DISP_NO=&DISP_NO=1"), plans_only);
+TEST_F(MenuTest, DispNoKeepsOnePathOpenAndEachFolderFollowsItsOwnParent) {
+  tree("Office,1,Dir,\n Projects,2,Dir,\n  Plans,3,Board,\nHome,4,Dir,\n Diary,5,Board,\n", {0, 0, 0, 0, 0});
+  site_.add_user("taro", 10);
+  using V = std::vector<std::string>;
+  const std::pair<const char*, V> cases[] = {
+      {"", {dir(0, "Office", "&DISP_NO=1"), dir(0, "Home", "&DISP_NO=4")}},
+      {"&DISP_NO=1", {dir(0, "Office", ""), dir(1, "Projects", "&DISP_NO=2&DISP_NO=1"), dir(0, "Home", "&DISP_NO=4")}},
+      {"&DISP_NO=2&DISP_NO=1", {dir(0, "Office", ""), dir(1, "Projects", "&DISP_NO=1"), board(2, "Plans", 3),
+                                dir(0, "Home", "&DISP_NO=4")}},
+      {"&DISP_NO=1&DISP_NO=2", {dir(0, "Office", ""), dir(1, "Projects", "&DISP_NO=1"), board(2, "Plans", 3),
+                                dir(0, "Home", "&DISP_NO=4")}},
+      // Projects's parent is closed: Projects is out, Plans is in.
+      {"&DISP_NO=2", {dir(0, "Office", "&DISP_NO=1"), board(2, "Plans", 3), dir(0, "Home", "&DISP_NO=4")}},
+      {"&DISP_NO=2&DISP_NO=&DISP_NO=1", {dir(0, "Office", "&DISP_NO=1"), board(2, "Plans", 3), dir(0, "Home", "&DISP_NO=4")}},
+      // A top-level Dir closes every other branch.
+      {"&DISP_NO=4", {dir(0, "Office", "&DISP_NO=1"), dir(0, "Home", ""), board(1, "Diary", 5)}},
+  };
+  for (const auto& [disp_no, expected] : cases) EXPECT_EQ(rows(menu("taro", disp_no)), expected) << disp_no;
 }
 
-TEST_F(MenuTest, ATopLevelDirClosesEveryOtherBranch) {
-  set_tree("Office,1,Dir,\n News,2,Board,\nHome,3,Dir,\n Diary,4,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    for (long n = 1; n <= 4; ++n) store.settings(n);
+TEST_F(MenuTest, KindsPicturesAndNamesOfTheRows) {
+  tree("Office,1,Dir,\nGeneral,2,Board,\nLobby,3,Chat,\nOdd,4,Xyz,\nLost,5,Board,\n"
+       "<script>alert(1)</script>,6,Board,\nBob's \"Board\",7,Board,\n", {0, 0, 0, 0, 0, 0, 0});
+  site_.with_store([](Store& s, const WriteToken& w) {
+    for (auto [n, pic] : {std::pair{1, "office.png"}, {2, "board.gif"}, {3, "talk.gif"}}) {
+      B_TITLE2 b = *ReadB_TITLE2(s, n);
+      b.DIRPIC = pic;
+      ASSERT_TRUE(ReWriteB_TITLE2(s, w, b));
+    }
+    ASSERT_TRUE(DeleteB_TITLE2(s, w, 5));  // only an administrator sees it
+  });
+  site_.add_user("boss", 100);
+  const std::string page = menu("boss");
+  EXPECT_EQ(rows(page), (std::vector<std::string>{
+                            dir(0, "Office", "&DISP_NO=1"), board(0, "General", 2), board(0, "Lobby", 3, "", "CHAT"), "",
+                            board(0, "Lost", 5), board(0, "&lt;script>alert(1)&lt;/script>", 6),
+                            board(0, "Bob's \"Board\"", 7)}));
+  for (const char* img : {"1/office.png\" ALT=\"Office\"", "2/board.gif\" ALT=\"General\"",
+                          "3/talk.gif\" ALT=\"Lobby\"", "folderbook.gif\" ALT=\"Lost\"",
+                          "folderbook.gif\" ALT=\"&lt;script&gt;alert(1)&lt;/script&gt;\"",
+                          "folderbook.gif\" ALT=\"Bob&#39;s &quot;Board&quot;\""}) {
+    EXPECT_TRUE(has(page, std::string("<IMG SRC=\"/plazetpic/") + img + " BORDER=0>")) << img;
   }
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  EXPECT_EQ(menu(key, "&DISP_NO=3"),
-            page(key, dir_row(key, 0, "Office", "&DISP_NO=1") + dir_row(key, 0, "Home", "") +
-                          board_row(key, 1, 4, "Diary")));
+  EXPECT_FALSE(has(page, "<script"));
 }
 
-// --- The lines of each kind ---
-
-TEST_F(MenuTest, DirBoardAndChatLinesAreWrittenExactly) {
-  // A line whose kind word is unknown keeps its row, empty.
-  set_tree("Office,1,Dir,\n News,2,Board,\nGeneral,3,Board,\nLobby,4,Chat,\nOdd,5,Xyz,\n");
-  {
-    SiteStore store(site_, "hana");
-    for (long n = 1; n <= 5; ++n) store.settings(n);
-    store.post(2, 2);
-    store.post(3, 3);
-  }
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  EXPECT_EQ(
-      menu(key, "&DISP_NO=1"),
-      page(key, "<TR><TD NOWRAP><A HREF=\"plazet.cgi?SKEY=" + key +
-                    "&JOB=FRM21\"><IMG SRC=\"/plazetpic/folderclose.gif\" ALT=\"Office\" "
-                    "BORDER=0>(2)Office</A><BR>\n</TD></TR>\n"
-                    "<TR><TD NOWRAP>&nbsp;&nbsp;<A HREF=\"plazet.cgi?SKEY=" +
-                    key +
-                    "&JOB=ROOM&FOLDER_NO=2&FAST_FLG=1\" TARGET=\"FRM22\"><IMG "
-                    "SRC=\"/plazetpic/folderbook.gif\" ALT=\"News\" BORDER=0>(2)News</A><BR>\n"
-                    "</TD></TR>\n"
-                    "<TR><TD NOWRAP><A HREF=\"plazet.cgi?SKEY=" +
-                    key +
-                    "&JOB=ROOM&FOLDER_NO=3&FAST_FLG=1\" TARGET=\"FRM22\"><IMG "
-                    "SRC=\"/plazetpic/folderbook.gif\" ALT=\"General\" "
-                    "BORDER=0>(3)General</A><BR>\n</TD></TR>\n"
-                    "<TR><TD NOWRAP><A HREF=\"plazet.cgi?SKEY=" +
-                    key +
-                    "&JOB=CHAT&FOLDER_NO=4&FAST_FLG=1\" TARGET=\"FRM22\"><IMG "
-                    "SRC=\"/plazetpic/folderchat.gif\" ALT=\"Lobby\" BORDER=0>Lobby</A><BR>\n"
-                    "</TD></TR>\n"
-                    "<TR><TD NOWRAP></TD></TR>\n"));
-}
-
-TEST_F(MenuTest, AFolderPictureReplacesTheKindIcon) {
-  set_tree("Office,1,Dir,\nGeneral,2,Board,\nLobby,3,Chat,\nLost,4,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    store.settings(1, 0, "office.png");
-    store.settings(2, 0, "board.gif");
-    store.settings(3, 0, "talk.gif");
-    // Folder 4 has no settings record.
-  }
-  site_.add_user("boss", "pw", 100, 1);
-  const std::string key = log_in("boss");
-  EXPECT_EQ(menu(key), page(key,
-                            row(0, "<A HREF=\"plazet.cgi?SKEY=" + key + "&JOB=FRM21&DISP_NO=1\">",
-                                "1/office.png", "Office") +
-                                row(0,
-                                    "<A HREF=\"plazet.cgi?SKEY=" + key +
-                                        "&JOB=ROOM&FOLDER_NO=2&FAST_FLG=1\" TARGET=\"FRM22\">",
-                                    "2/board.gif", "General") +
-                                row(0,
-                                    "<A HREF=\"plazet.cgi?SKEY=" + key +
-                                        "&JOB=CHAT&FOLDER_NO=3&FAST_FLG=1\" TARGET=\"FRM22\">",
-                                    "3/talk.gif", "Lobby") +
-                                board_row(key, 0, 4, "Lost"),
-                            Account{true, true, true}));
-}
-
-// --- Rights ---
-
-TEST_F(MenuTest, AHiddenDirHasNoLinkAndItsSubtreeStaysOut) {
-  set_tree("Office,1,Dir,\n News,2,Board,\n Secret,3,Board,\nGeneral,4,Board,\nVault,5,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    store.settings(1, 50);
-    store.settings(2);
-    store.settings(3, 50);
-    store.settings(4);
-    store.settings(5, 50);
-  }
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  EXPECT_EQ(menu(key), page(key, board_row(key, 0, 4, "General")));
+TEST_F(MenuTest, AFolderWithoutReadRightIsLeftOutWithItsSubtree) {
+  tree("Office,1,Dir,\n News,2,Board,\n Secret,3,Board,\nGeneral,4,Board,\nVault,5,Board,\n", {50, 0, 50, 0, 50});
+  site_.add_user("taro", 10);
+  site_.add_user("boss", 100);
+  EXPECT_EQ(rows(menu("taro")), std::vector<std::string>{board(0, "General", 4)});
   // A hand-made link still lists the readable children of the hidden Dir.
-  EXPECT_EQ(menu(key, "&DISP_NO=1"),
-            page(key, board_row(key, 1, 2, "News") + board_row(key, 0, 4, "General")));
-
-  site_.add_user("boss", "pw", 100, 1);
-  const std::string boss = log_in("boss");
-  EXPECT_EQ(menu(boss, "&DISP_NO=1"),
-            page(boss,
-                 dir_row(boss, 0, "Office", "") + board_row(boss, 1, 2, "News") +
-                     board_row(boss, 1, 3, "Secret") + board_row(boss, 0, 4, "General") +
-                     board_row(boss, 0, 5, "Vault"),
-                 Account{true, true, true}));
+  EXPECT_EQ(rows(menu("taro", "&DISP_NO=1")), (std::vector<std::string>{board(1, "News", 2), board(0, "General", 4)}));
+  EXPECT_EQ(rows(menu("boss", "&DISP_NO=1")),
+            (std::vector<std::string>{dir(0, "Office", ""), board(1, "News", 2), board(1, "Secret", 3),
+                                      board(0, "General", 4), board(0, "Vault", 5)}));
 }
 
-// --- Unread counts ---
-
-TEST_F(MenuTest, ADirCountsEveryReadableBoardOfItsSubtreeAndZeroIsNotShown) {
-  set_tree(
-      "Office,1,Dir,\n"
-      " Projects,2,Dir,\n"
-      "  Plans,3,Board,\n"
-      "  Secret,4,Board,\n"
-      "  Deep,5,Dir,\n"
-      "   Deeper,6,Board,\n"
-      " News,7,Board,\n"
-      " Done,8,Board,\n"
-      "Empty,9,Dir,\n"
-      " Nothing,10,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    for (long n = 1; n <= 10; ++n) store.settings(n, n == 4 ? 50 : 0);
-    store.post(3, 1);
-    store.post(4, 2);
-    store.post(6, 4);
-    store.post(7, 8);
-    store.post(8, 2);
+TEST_F(MenuTest, UnreadCountsSumReadableBoardsOfTheSubtreeAndLeaveOutZero) {
+  tree("Office,1,Dir,\n Projects,2,Dir,\n  Plans,3,Board,\n  Secret,4,Board,\n  Deep,5,Dir,\n   Deeper,6,Board,\n"
+       " News,7,Board,\n Done,8,Board,\n Quiet,9,Board,\nEmpty,10,Dir,\n Nothing,11,Board,\n",
+       {0, 0, 0, 50, 0, 0, 0, 0, 0, 0, 0});
+  const std::pair<int, int> counts[] = {{3, 1}, {4, 2}, {6, 4}, {7, 8}, {8, 2}, {9, 5}};
+  for (auto [b, n] : counts) posts(b, n);
+  site_.with_store([](Store& s, const WriteToken& w) {
+    for (int n : {1, 2}) ASSERT_TRUE(WriteREAD_POINT(s, w, 8, READ_POINT{n, "taro"}));
+    ASSERT_EQ(WriteUNREAD(s, w, 9, "taro"), 0);
+  });
+  std::filesystem::remove(site_.board_file(7, "r8.dat"));  // a missing mark file counts as unread
+  site_.add_user("taro", 10);
+  site_.add_user_line("quiet,Quiet,10,,pw,0,1,1,1,,,1,");  // counts switched off
+  site_.add_user("desk", 10, 2);
+  EXPECT_EQ(rows(menu("taro")), (std::vector<std::string>{dir(0, "Office", "&DISP_NO=1", "13"),
+                                                          dir(0, "Empty", "&DISP_NO=10")}));
+  EXPECT_EQ(rows(menu("taro", "&DISP_NO=5&DISP_NO=2&DISP_NO=1")),
+            (std::vector<std::string>{dir(0, "Office", "", "13"), dir(1, "Projects", "&DISP_NO=1", "5"),
+                                      board(2, "Plans", 3, "1"), dir(2, "Deep", "&DISP_NO=2&DISP_NO=1", "4"),
+                                      board(3, "Deeper", 6, "4"), board(1, "News", 7, "8"), board(1, "Done", 8),
+                                      board(1, "Quiet", 9), dir(0, "Empty", "&DISP_NO=10")}));
+  for (const char* user : {"quiet", "desk"}) {
+    EXPECT_EQ(rows(menu(user, "&DISP_NO=1"))[0], dir(0, "Office", "")) << user;
   }
-  {
-    SiteStore store(site_, "taro");
-    store.mark(8, 1);
-    store.mark(8, 2);
-  }
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  EXPECT_EQ(menu(key), page(key, dir_row(key, 0, "Office", "&DISP_NO=1", 1 + 4 + 8) +
-                                     dir_row(key, 0, "Empty", "&DISP_NO=9")));
-  EXPECT_EQ(
-      menu(key, "&DISP_NO=5&DISP_NO=2&DISP_NO=1"),
-      page(key, dir_row(key, 0, "Office", "", 13) + dir_row(key, 1, "Projects", "&DISP_NO=1", 5) +
-                    board_row(key, 2, 3, "Plans", 1) +
-                    dir_row(key, 2, "Deep", "&DISP_NO=2&DISP_NO=1", 4) +
-                    board_row(key, 3, 6, "Deeper", 4) + board_row(key, 1, 7, "News", 8) +
-                    board_row(key, 1, 8, "Done") + dir_row(key, 0, "Empty", "&DISP_NO=9")));
-  // Counting gave no folder a data directory it did not have.
-  for (const char* folder : {"1", "2", "5", "9", "10"}) {
-    EXPECT_FALSE(std::filesystem::exists(site_.data_dir() + folder)) << folder;
-  }
-}
-
-TEST_F(MenuTest, AnOptedOutBoardShowsNoCountAndAddsNothing) {
-  set_tree("Office,1,Dir,\n News,2,Board,\n Quiet,3,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    for (long n = 1; n <= 3; ++n) store.settings(n);
-    store.post(2, 1);
-    store.post(3, 5);
-  }
-  {
-    SiteStore store(site_, "taro");
-    store.opt_out(3);
-  }
-  std::filesystem::remove(site_.data_dir() + "2/r1.dat");
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  EXPECT_EQ(menu(key, "&DISP_NO=1"),
-            page(key, dir_row(key, 0, "Office", "", 1) + board_row(key, 1, 2, "News", 1) +
-                          board_row(key, 1, 3, "Quiet")));
-  // Counting read the missing mark file as empty and did not create it.
-  EXPECT_FALSE(std::filesystem::exists(site_.data_dir() + "2/r1.dat"));
-  EXPECT_EQ(site_.read_file(site_.data_dir() + "3/unread.dat"), "taro\n");
-}
-
-// --- Accounts ---
-
-TEST_F(MenuTest, ASharedAccountSeesNoCountsAndOnlyTheCommonButtons) {
-  set_tree("Office,1,Dir,\n News,2,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    store.settings(1);
-    store.settings(2);
-    store.post(2, 3);
-  }
-  site_.add_user("desk", "pw", 10, 2);
-  const std::string key = log_in("desk");
-  EXPECT_EQ(menu(key, "&DISP_NO=1"),
-            page(key, dir_row(key, 0, "Office", "") + board_row(key, 1, 2, "News"),
-                 Account{false, false, true}));
-
-  site_.add_user("front", "pw", 100, 2);
-  const std::string admin = log_in("front");
-  EXPECT_EQ(menu(admin),
-            page(admin, dir_row(admin, 0, "Office", "&DISP_NO=1"), Account{false, true, true}));
-}
-
-TEST_F(MenuTest, CountsSwitchedOffShowNone) {
-  set_tree("Office,1,Dir,\n News,2,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    store.settings(1);
-    store.settings(2);
-    store.post(2, 3);
-  }
-  add_user("quiet", 10, 1, 1);
-  add_user("busy", 10, 1, 0);
-  const std::string key = log_in("quiet");
-  EXPECT_EQ(menu(key, "&DISP_NO=1"),
-            page(key, dir_row(key, 0, "Office", "") + board_row(key, 1, 2, "News")));
-  const std::string busy = log_in("busy");
-  EXPECT_EQ(menu(busy, "&DISP_NO=1"),
-            page(busy, dir_row(busy, 0, "Office", "", 3) + board_row(busy, 1, 2, "News", 3)));
+  // Counting created no directory and no mark file.
+  for (const char* folder : {"1", "2", "5", "10", "11"}) EXPECT_FALSE(CgiSite::exists(site_.data_dir() + folder));
+  EXPECT_FALSE(CgiSite::exists(site_.board_file(7, "r8.dat")));
+  EXPECT_EQ(site_.read_file(site_.board_file(9, "unread.dat")), "taro\n");
 }
 
 TEST_F(MenuTest, TheButtonColumnFollowsTheAccountAndTheMydataSetting) {
-  site_.add_user("taro", "pw", 10, 1);
-  site_.add_user("boss", "pw", 100, 1);
-  const std::string taro = log_in("taro");
-  const std::string boss = log_in("boss");
-  // No folder tree at all: an empty table, the buttons still there.
-  EXPECT_EQ(menu(taro), page(taro, ""));
-  EXPECT_EQ(menu(boss), page(boss, "", Account{true, true, true}));
-
-  site_.write_file(site_.ini_file(), site_.read_file(site_.ini_file()) + "MYDATA,1,\n");
-  EXPECT_EQ(menu(taro), page(taro, "", Account{true, false, false}));
-  EXPECT_EQ(menu(boss), page(boss, "", Account{true, true, false}));
+  site_.add_user("taro", 10);
+  site_.add_user("boss", 100);
+  site_.add_user("desk", 10, 2);
+  site_.add_user("front", 100, 2);
+  using V = std::vector<std::string>;
+  const V personal = {"NRDETAILS", "BATCH_UPLOAD", "SEARCH", "MYDATA", "SETNOREAD", "IDSINSEI", "IDSINSEIlist", "LOGOFF"};
+  const V admin = {"NRDETAILS", "BATCH_UPLOAD", "SEARCH", "ADMIN", "MYDATA", "SETNOREAD", "IDSINSEI", "IDSINSEIlist", "LOGOFF"};
+  EXPECT_EQ(buttons(menu("taro")), personal);
+  EXPECT_EQ(buttons(menu("boss")), admin);
+  EXPECT_EQ(buttons(menu("desk")), (V{"BATCH_UPLOAD", "SEARCH", "IDSINSEI", "IDSINSEIlist"}));
+  EXPECT_EQ(buttons(menu("front")), (V{"BATCH_UPLOAD", "SEARCH", "ADMIN", "IDSINSEI", "IDSINSEIlist"}));
+  site_.setting("MYDATA", "1");
+  EXPECT_EQ(buttons(menu("taro")), (V{"NRDETAILS", "BATCH_UPLOAD", "SEARCH", "SETNOREAD", "IDSINSEI", "IDSINSEIlist", "LOGOFF"}));
+  // The log-off form posts to the whole window and asks first.
+  EXPECT_TRUE(has(menu("taro"), "<FORM ENCTYPE=\"multipart/form-data\" ACTION=\"plazet.cgi\" METHOD=POST "
+                                "TARGET=\"_parent\">\n" + hidden("SKEY", keys_["taro"]) + hidden("JOB", "LOGOFF") +
+                                "<INPUT TYPE=\"submit\" VALUE=\"" + text(13) + "\" onClick=\"return confirm('" +
+                                text(14) + "')\">\n</FORM>\n"));
 }
-
-// --- The site block and names ---
 
 TEST_F(MenuTest, TheSiteBlockIsCopiedAsItStandsOrLeftOut) {
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  const std::string block =
-      "<P>line one</P>\n<P>\x93\xfa\x96\x7b line two</P>\r\nno line end at the end";
-  site_.write_file(pictures() + "link.html", block);
-  EXPECT_EQ(menu(key), page(key, "", Account{}, block));
-  std::filesystem::remove(pictures() + "link.html");
-  EXPECT_EQ(menu(key), page(key, "", Account{}, ""));
-}
-
-TEST_F(MenuTest, MarkupInAFolderNameIsNeitherRunNorBreaksTheAltText) {
-  set_tree("<script>alert(1)</script>,1,Board,\nBob's \"Board\",2,Board,\n");
-  {
-    SiteStore store(site_, "hana");
-    store.settings(1);
-    store.settings(2);
-  }
-  site_.add_user("taro", "pw", 10, 1);
-  const std::string key = log_in("taro");
-  const std::string link = "<A HREF=\"plazet.cgi?SKEY=" + key + "&JOB=ROOM&FOLDER_NO=";
-  EXPECT_EQ(menu(key),
-            page(key, "<TR><TD NOWRAP>" + link +
-                          "1&FAST_FLG=1\" TARGET=\"FRM22\"><IMG SRC=\"/plazetpic/folderbook.gif\" "
-                          "ALT=\"&lt;script&gt;alert(1)&lt;/script&gt;\" "
-                          "BORDER=0>&lt;script>alert(1)&lt;/script></A><BR>\n</TD></TR>\n"
-                          "<TR><TD NOWRAP>" +
-                          link +
-                          "2&FAST_FLG=1\" TARGET=\"FRM22\"><IMG SRC=\"/plazetpic/folderbook.gif\" "
-                          "ALT=\"Bob&#39;s &quot;Board&quot;\" BORDER=0>Bob's \"Board\"</A><BR>\n"
-                          "</TD></TR>\n"));
+  site_.add_user("taro", 10);
+  const std::string block = "<P>line one</P>\n<P>\x93\xfa\x96\x7b line two</P>\r\nno line end at the end";
+  site_.write_file(site_.pic_dir() + "link.html", block);
+  const std::string body = "BGPROPERTIES=FIXED >\n";
+  EXPECT_TRUE(has(menu("taro"), body + block + "<TABLE>\n</TABLE>\n<FORM"));
+  std::filesystem::remove(site_.pic_dir() + "link.html");
+  EXPECT_TRUE(has(menu("taro"), body + "<TABLE>\n</TABLE>\n<FORM"));
 }
 
 }  // namespace
-}  // namespace plazet
+}  // namespace plazet::testing
