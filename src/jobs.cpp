@@ -18,9 +18,8 @@ bool mydata_enabled(const Request& req) {
 }
 
 constexpr Outcome kBordWriteWr[] = {
-    {kPostStored, "ROOM", 0, 0},     {kPostNotAllowed, "", 278, 3},
-    {kPostTitleEmpty, "", 278, 295}, {kPostTooLong, "", 278, 377},
-    {kPostNotStored, "", 278, 380},
+    {kPostStored, "ROOM", 0, 0},  {kPostNotAllowed, "", 278, 3},  {kPostTitleEmpty, "", 278, 295},
+    {kPostTooLong, "", 278, 377}, {kPostNotStored, "", 278, 380},
 };
 
 // Rows without a handler print nothing, like an unknown job, until their
@@ -29,11 +28,7 @@ constexpr JobRow kJobs[] = {
     page_job("TOP", Need::kLogin, j_TOP),
     writing_page_job("LOGOFF", Need::kPersonal, LOGOFF),
     page_job("FRM21", Need::kLogin, j_FRM21),
-    [] {
-      JobRow row = unbuilt_job("MYDATA", R);
-      row.enabled = mydata_enabled;
-      return row;
-    }(),
+    enabled_when(unbuilt_job("MYDATA", R), mydata_enabled),
     unbuilt_job("SETNOREAD", R),
     unbuilt_job("SETNOREAD_WR", W),
     unbuilt_job("ADMIN", R),
@@ -45,11 +40,7 @@ constexpr JobRow kJobs[] = {
     unbuilt_job("EDITGROUP", R),
     unbuilt_job("DELGROUP", R),
     unbuilt_job("DELGROUPWR", W),
-    [] {
-      JobRow row = unbuilt_job("SYSTEMUPDATE", W);
-      row.reload_settings = true;
-      return row;
-    }(),
+    reloading_settings(unbuilt_job("SYSTEMUPDATE", W)),
     unbuilt_job("USERMENT", R),
     unbuilt_job("USERWR", W),
     unbuilt_job("NEWUSERWR", W),
@@ -74,8 +65,7 @@ constexpr JobRow kJobs[] = {
     page_job("ROOM", Need::kBoardRead, j_ROOM, refusal_page),
     page_job("BORDWRITE", Need::kBoardWrite, j_BORDWRITE, refuse_BORDWRITE),
     page_job("EDITMSG", Need::kBoardWrite, j_BORDWRITE, refuse_BORDWRITE),
-    storing_job("BORDWRITEWR", Need::kBoardWrite, j_BORDWRITEWR, kBordWriteWr, "",
-                kPostNotAllowed),
+    storing_job("BORDWRITEWR", Need::kBoardWrite, j_BORDWRITEWR, kBordWriteWr, "", kPostNotAllowed),
     // Showing a message writes the reader's read mark.
     writing_page_job("DETAILS", Need::kBoardRead, j_DETAILS, refusal_page),
     // The author (or a manager) deletes, from a personal account with write

@@ -71,31 +71,42 @@ struct JobRow {
 // with the exclusive lock and one that only reads with the shared lock.
 [[nodiscard]] constexpr JobRow page_job(std::string_view job, Need need, PageHandler page,
                                         PageHandler refused = nullptr) {
-  JobRow row{.job = job, .lock = LockMode::kShared, .need = need, .kind = Handler::kPage};
-  row.page = page;
-  row.refused = refused;
-  return row;
+  return {.job = job, .need = need, .kind = Handler::kPage, .page = page, .refused = refused};
 }
 [[nodiscard]] constexpr JobRow writing_page_job(std::string_view job, Need need, WritingPage page,
                                                 PageHandler refused = nullptr) {
-  JobRow row{.job = job, .lock = LockMode::kExclusive, .need = need, .kind = Handler::kWritingPage};
-  row.writing_page = page;
-  row.refused = refused;
-  return row;
+  return {.job = job,
+          .lock = LockMode::kExclusive,
+          .need = need,
+          .kind = Handler::kWritingPage,
+          .writing_page = page,
+          .refused = refused};
 }
 [[nodiscard]] constexpr JobRow storing_job(std::string_view job, Need need, WriteHandler write,
                                            std::span<const Outcome> outcomes, std::string_view then,
                                            int refused_code) {
-  JobRow row{.job = job, .lock = LockMode::kExclusive, .need = need, .kind = Handler::kWrite};
-  row.write = write;
-  row.outcomes = outcomes;
-  row.then = then;
-  row.refused_code = refused_code;
-  return row;
+  return {.job = job,
+          .lock = LockMode::kExclusive,
+          .need = need,
+          .kind = Handler::kWrite,
+          .write = write,
+          .outcomes = outcomes,
+          .then = then,
+          .refused_code = refused_code};
 }
 // A job whose page is not built yet: it prints nothing, like an unknown job.
 [[nodiscard]] constexpr JobRow unbuilt_job(std::string_view job, LockMode lock) {
-  return JobRow{.job = job, .lock = lock};
+  return {.job = job, .lock = lock};
+}
+// The row, printing nothing unless `enabled` holds (a setting turns it off).
+[[nodiscard]] constexpr JobRow enabled_when(JobRow row, bool (*enabled)(const Request&)) {
+  row.enabled = enabled;
+  return row;
+}
+// The row, reading the settings again before its follow-up page.
+[[nodiscard]] constexpr JobRow reloading_settings(JobRow row) {
+  row.reload_settings = true;
+  return row;
 }
 
 // A handler that writes only ever runs under the exclusive lock: the runner
