@@ -94,8 +94,9 @@ DeleteResult delete_message(Store& store, const WriteToken& w, std::string_view 
   if (!DeleteINDEX_DATA(store, w, board, sel_no)) return DeleteResult::kNotStored;
   bool ok = DeleteREAD_POINT(store, w, board, sel_no);
   (void)DeleteADD_FILE(store, w, board, sel_no);  // false too when there was none
-  remove_directory(
-      w, std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" + std::to_string(sel_no));
+  const std::string files =
+      std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" + std::to_string(sel_no);
+  ok = remove_directory(w, files) && ok;
   return ok ? DeleteResult::kRemoved : DeleteResult::kNotStored;
 }
 

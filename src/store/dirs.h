@@ -15,10 +15,12 @@ bool ensure_directory(const std::string& path, mode_t mode = 0700);
 
 // Removes everything inside `path`, subdirectories included; the directory
 // itself stays. Links are removed, never followed. Entries that cannot be
-// examined or removed are left alone.
-void DelDIR(const WriteToken& token, const std::string& path);
+// examined or removed are left alone. True when nothing is left inside (or
+// there is no such directory).
+[[nodiscard]] bool DelDIR(const WriteToken& token, const std::string& path);
 
-// DelDIR, then removes the emptied directory itself.
-void remove_directory(const WriteToken& token, const std::string& path);
+// DelDIR, then removes the emptied directory itself. True when `path` is
+// gone (or never was).
+[[nodiscard]] bool remove_directory(const WriteToken& token, const std::string& path);
 
 }  // namespace plazet
