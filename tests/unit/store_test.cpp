@@ -233,7 +233,7 @@ TEST_P(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
   GetParam().lay_out(data, outside);
   const std::set<std::string> before = listing(outside.file(""));
   DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
-  DelDIR(lock.write_token(), data.file(GetParam().path));
+  EXPECT_TRUE(DelDIR(lock.write_token(), data.file(GetParam().path)));
   ASSERT_TRUE(fs::is_directory(data.file("5")));
   EXPECT_TRUE(fs::is_empty(data.file("5")));
   EXPECT_EQ(listing(outside.file("")), before);
@@ -252,9 +252,9 @@ TEST(DelDirTest, LeavesALinkedDirectoryAMissingOneAndAPlainFileAlone) {
   fs::create_directory_symlink(outside.file(""), data.file("5"));
   data.write("8", "a plain file");
   DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
-  DelDIR(lock.write_token(), data.file("5"));
-  DelDIR(lock.write_token(), data.file("7"));
-  DelDIR(lock.write_token(), data.file("8"));
+  EXPECT_FALSE(DelDIR(lock.write_token(), data.file("5")));  // a link is not a directory here
+  EXPECT_TRUE(DelDIR(lock.write_token(), data.file("7")));   // nothing to remove
+  EXPECT_FALSE(DelDIR(lock.write_token(), data.file("8")));
   EXPECT_EQ(outside.read("sub/precious.txt"), "precious");
   EXPECT_FALSE(data.exists("7"));
   EXPECT_EQ(data.read("8"), "a plain file");
