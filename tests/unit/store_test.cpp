@@ -54,7 +54,6 @@ TEST(BeCodecTest, TextsAreCutToWidthMinusOneAndZeroPadded) {
   // A field without any NUL (damaged file) reads to its end, never past it.
   unsigned char full[4] = {'w', 'x', 'y', 'z'};
   EXPECT_EQ(load_text(full, 4), "wxyz");
-  EXPECT_EQ(fit_field("abcdef", 4), "abc");
 }
 
 TEST(RecordFileTest, MissingFileReadsEmptyAndIsCreated) {
@@ -140,32 +139,6 @@ TEST(AtomicReplaceTest, CreateExclusiveNeverOverwrites) {
   EXPECT_FALSE(create_file_exclusive(dir.file("s.ini"), "second", 0644));
   EXPECT_EQ(dir.read("s.ini"), "first");
 }
-
-TEST(LineReaderTest, LongLinesContinueAsTheNextPiece) {
-  LineReader lines("abcdefgh\nxy\n\nlast", 4);
-  std::vector<std::string_view> pieces;
-  while (auto piece = lines.next()) pieces.push_back(*piece);
-  std::vector<std::string_view> expected = {"abcd", "efgh", "\n", "xy\n", "\n", "last"};
-  EXPECT_EQ(pieces, expected);
-}
-
-TEST(LineReaderTest, SplitTokensLikeStrtok) {
-  auto tokens = split_tokens(",,ROWS,,12,99,\n", ",\n");
-  std::vector<std::string_view> expected = {"ROWS", "12", "99"};
-  EXPECT_EQ(tokens, expected);
-  EXPECT_EQ(split_tokens("a,b,c", ",", 2).size(), 2u);
-  EXPECT_TRUE(split_tokens(",,\n", ",\n").empty());
-}
-
-TEST(LineReaderTest, AtolReadsTheLeadingNumber) {
-  EXPECT_EQ(atol_prefix("  -12abc"), -12);
-  EXPECT_EQ(atol_prefix("+7"), 7);
-  EXPECT_EQ(atol_prefix("abc"), 0);
-  EXPECT_EQ(atol_prefix(""), 0);
-  EXPECT_EQ(atol_prefix("99999999999999999999"), 2147483647);
-  EXPECT_EQ(atol_prefix("-99999999999999999999"), -2147483648L);
-}
-
 
 // --- Emptying a folder directory ---
 

@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "cases.h"
+#include "boards/uploads.h"
+#include "frame/settings.h"
+#include "store/be_codec.h"
+#include "store/line_reader.h"
 #include "store/paths.h"
 #include "text/date.h"
 #include "text/escape.h"
@@ -29,6 +33,19 @@ std::string in_place(void (*f)(std::string&), std::string text) {
   f(text);
   return text;
 }
+
+// Pieces joined with "|".
+template <typename Pieces>
+std::string joined(const Pieces& pieces) {
+  std::string out;
+  for (std::string_view p : pieces) out += (out.empty() ? "" : "|") + std::string(p);
+  return out;
+}
+
+// Upload values name the parser's temporary file: only CGI0 and CGI4 are its own.
+struct OwnUploads {
+  bool is_own_upload(std::string_view name) const { return name == "CGI0" || name == "CGI4"; }
+};
 
 // Dates follow the process's time zone: the first argument names it.
 std::time_t in_zone(const std::string& zone, const std::string& time) {
@@ -61,6 +78,26 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
     {"cut_name", [](const Args& a) { return cut_name(a.at(0), a.at(1).at(0)); }},
     {"ToUppers", [](const Args& a) { return in_place(ToUppers, a.at(0)); }},
     {"editpath", [](const Args& a) { return editpath(a.at(0), a.at(1)); }},
+    {"atol_prefix", [](const Args& a) { return std::to_string(atol_prefix(a.at(0))); }},
+    {"split_tokens",
+     [](const Args& a) {
+       return joined(split_tokens(a.at(0), a.at(1), a.size() > 2 ? std::stoul(a[2]) : SIZE_MAX));
+     }},
+    {"LineReader",
+     [](const Args& a) {
+       LineReader lines(a.at(0), std::stoul(a.at(1)));
+       std::vector<std::string_view> pieces;
+       while (auto piece = lines.next()) pieces.push_back(*piece);
+       return joined(pieces);
+     }},
+    {"fit_field", [](const Args& a) { return fit_field(a.at(0), std::stoul(a.at(1))); }},
+    {"fit_text_field", [](const Args& a) { return fit_text_field(a.at(0), std::stoul(a.at(1))); }},
+    {"cut_filename",
+     [](const Args& a) {
+       std::optional<UploadName> u = cut_filename(OwnUploads{}, a.at(0));
+       return u ? u->file_name + " in " + u->temp_name : "refused";
+     }},
+    {"make_ini_path", [](const Args& a) { return make_ini_path(a.at(0)); }},
     {"jis2sjis",
      [](const Args& a) {
        auto c1 = static_cast<unsigned char>(a.at(0).at(0));
@@ -122,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(Tables, TextCases,
                          });
 
 // Limits and round trips too long for a table.
-TEST(TextLimitsTest, CrLfToBrStopsOncePast99999BytesAndCrLfToCrHasNoBound) {
+TEST(TextLimitsTest, LongTextsAreCutWhereTheirLimitsSay) {
   const std::string a(99999, 'a'), a8 = a.substr(1), a7 = a.substr(2);
   const std::pair<std::string, std::string> br[] = {
       {a + "bc", a + "b"},            // 100000 bytes is past the limit
@@ -136,6 +173,9 @@ TEST(TextLimitsTest, CrLfToBrStopsOncePast99999BytesAndCrLfToCrHasNoBound) {
   std::string crlf, cr;
   for (int i = 0; i < 60000; ++i) crlf += "ab\r\n", cr += "ab\r";
   EXPECT_EQ(CrLf_to_Cr(crlf), cr);
+  // Upload names are cut to 251 bytes, never inside a character.
+  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(300, 'n') + ",CGI0")->file_name, std::string(251, 'n'));
+  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(250, 's') + "\x82\xA0,CGI0")->file_name, std::string(250, 's'));
 }
 
 TEST(TextLimitsTest, CutoffAgreesWithRepeatedBackDateAndTheClockOverloads) {
