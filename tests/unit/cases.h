@@ -1,7 +1,8 @@
 // Case tables kept as text under tests/unit/data: one case a line, its fields
 // split by " => " (the last one is what the case expects), "[name]" starts a
 // section, "#" starts a remark line, blank lines are skipped.  Bytes that are
-// not printable are written \xNN; \r, \n, \t, \0 and \\ are understood too.
+// not printable are written \xNN; \r, \n, \t, \0 and \\ are understood too,
+// and \{300*n} stands for 300 letters n.
 #pragma once
 
 #include <fstream>
@@ -25,7 +26,11 @@ inline std::string unescape(std::string_view s) {
       continue;
     }
     const char c = s[++i];
-    if (c == 'x' && i + 2 < s.size()) {
+    if (c == '{') {
+      const std::size_t star = s.find('*', i), end = s.find('}', i);
+      out.append(std::stoul(std::string(s.substr(i + 1, star - i - 1))), s.at(star + 1));
+      i = end;
+    } else if (c == 'x' && i + 2 < s.size()) {
       out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
       i += 2;
     } else {

@@ -22,6 +22,7 @@
 #include "text/kanji_code.h"
 #include "text/sanitize.h"
 #include "text/sjis.h"
+#include "users/user_file.h"
 
 namespace plazet {
 namespace {
@@ -96,6 +97,15 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
      [](const Args& a) {
        std::optional<UploadName> u = cut_filename(OwnUploads{}, a.at(0));
        return u ? u->file_name + " in " + u->temp_name : "refused";
+     }},
+    {"parse_user_line",
+     [](const Args& a) {
+       const std::optional<MST_USER> u = parse_user_line(a.at(0));
+       if (!u) return std::string("none");
+       return u->USER_ID + "|" + u->USER_NAME + "|" + std::to_string(u->USER_LEVEL) + "|" + u->E_MAIL_ADDR + "|" +
+              u->USER_PASS + "|" + std::to_string(u->P_GROUP) + "|" + std::to_string(u->USER_DISP_DEF) + "|" +
+              std::to_string(u->MODE) + "|" + std::to_string(u->WRITE_MODE) + "|" + u->LANGUAGE + "|" + u->PICFILE +
+              "|" + std::to_string(u->NO_READ_MODE);
      }},
     {"make_ini_path", [](const Args& a) { return make_ini_path(a.at(0)); }},
     {"jis2sjis",
