@@ -13,6 +13,7 @@
 #include "data_dir_test.h"
 #include "folders/folder_tree.h"
 #include "users/group_files.h"
+#include "users/system_log.h"
 #include "users/user_file.h"
 
 namespace plazet {
@@ -64,6 +65,21 @@ const std::map<std::string, Call> kCalls = {
     {"ReWriteMST_USER", {1, true, [](Store& s, W w, const Args& a) { return yes(ReWriteMST_USER(s, w, user(a[0]))); }}},
     {"DeleteMST_USER", {1, true, [](Store& s, W w, const Args& a) { return yes(DeleteMST_USER(s, w, a[0])); }}},
     {"InsertMST_USER", {1, true, [](Store& s, W w, const Args& a) { return yes(InsertMST_USER(s, w, user(a[0]))); }}},
+    {"WriteSYSTEM_LOG", {6, true, [](Store& s, W w, const Args& a) {
+       SYSTEM_LOG e;
+       e.LOG_TIME = a[0];
+       e.USER_ID = a[1];
+       e.LOG_KIND = a[2] == "login" ? SYSTEM_LOG::kLogin : SYSTEM_LOG::kWrite;
+       e.FOLDER_NO = num(a[3]);
+       e.REMOTE_ADDR = a[4];
+       e.HTTP_USER_AGENT = a[5];
+       return yes(WriteSYSTEM_LOG(s, w, e));
+     }}},
+    {"ReadSYSTEM_LOG", {1, false, [](Store& s, W, const Args& a) {
+       std::optional<LogCounts> c = ReadSYSTEM_LOG(s, a[0]);
+       return c ? std::to_string(c->logins) + "/" + std::to_string(c->writes) + " " + c->last_login : "none";
+     }}},
+    {"DeleteSYSTEM_LOG", {1, true, [](Store& s, W w, const Args& a) { return yes(DeleteSYSTEM_LOG(s, w, a[0])); }}},
     {"ReadGROUP_MST", {1, false, [](Store& s, W, const Args& a) {
        std::optional<MST_GROUP> g = ReadGROUP_MST(s, num(a[0]));
        return g ? g->T02_GROUP_NAME : "none";

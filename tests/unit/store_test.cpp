@@ -34,60 +34,6 @@ struct SampleCodec {
   }
 };
 
-TEST(BeCodecTest, IntegersAreBigEndianWhateverTheHost) {
-  unsigned char bytes[4];
-  store_i32(bytes, 0x01020304);
-  EXPECT_EQ(bytes[0], 0x01);
-  EXPECT_EQ(bytes[3], 0x04);
-  store_i32(bytes, -2);
-  EXPECT_EQ(load_be32(bytes), 0xFFFFFFFEu);
-  EXPECT_EQ(load_i32(bytes), -2);
-}
-
-TEST(BeCodecTest, TextsAreCutToWidthMinusOneAndZeroPadded) {
-  unsigned char field[6];
-  std::memset(field, 0xAA, sizeof field);
-  store_text(field, 6, "abcdefgh");
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 6), std::string("abcde\0", 6));
-  store_text(field, 6, "ab");
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 6), std::string("ab\0\0\0\0", 6));
-  // A field without any NUL (damaged file) reads to its end, never past it.
-  unsigned char full[4] = {'w', 'x', 'y', 'z'};
-  EXPECT_EQ(load_text(full, 4), "wxyz");
-}
-
-TEST(RecordFileTest, MissingFileReadsEmptyAndIsCreated) {
-  TempDir dir;
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  EXPECT_TRUE(file.read_all().empty());
-  EXPECT_FALSE(file.read_nth(0));
-  ASSERT_TRUE(dir.exists("r.dat"));
-  struct stat st {};
-  ASSERT_EQ(::stat(dir.file("r.dat").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(st.st_size, 0);
-}
-
-TEST(RecordFileTest, AppendOverwriteAndReadBack) {
-  TempDir dir;
-  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  ASSERT_TRUE(file.append(lock.write_token(), {1, "one"}));
-  ASSERT_TRUE(file.append(lock.write_token(), {2, "two"}));
-  ASSERT_TRUE(file.append(lock.write_token(), {3, "three"}));
-  ASSERT_TRUE(file.overwrite(lock.write_token(), 1, {22, "TWO"}));
-  EXPECT_EQ(dir.read("r.dat"), std::string("\0\0\0\x01one\0\0\0\0\0"
-                                           "\0\0\0\x16TWO\0\0\0\0\0"
-                                           "\0\0\0\x03three\0\0\0",
-                                           36));
-  std::vector<Sample> all = file.read_all();
-  ASSERT_EQ(all.size(), 3u);
-  EXPECT_EQ(all[1].number, 22);
-  EXPECT_EQ(all[2].name, "three");
-  EXPECT_EQ(file.read_nth(2)->number, 3);
-  EXPECT_FALSE(file.read_nth(3));
-}
-
 TEST(RecordFileTest, TrailingPartialRecordIsIgnoredAndOverwrittenByAppend) {
   TempDir dir;
   dir.write("r.dat", std::string("\0\0\0\x07seven\0\0\0\x09\x09", 14));
@@ -98,21 +44,6 @@ TEST(RecordFileTest, TrailingPartialRecordIsIgnoredAndOverwrittenByAppend) {
   ASSERT_TRUE(file.append(lock.write_token(), {8, "eight"}));
   EXPECT_EQ(dir.read("r.dat").size(), 24u);
   EXPECT_EQ(file.read_all().at(1).name, "eight");
-}
-
-TEST(RecordFileTest, RewriteKeeping) {
-  TempDir dir;
-  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  ASSERT_TRUE(file.append(lock.write_token(), {3, "a"}));
-  ASSERT_TRUE(file.append(lock.write_token(), {2, "b"}));
-  std::vector<Sample> all;
-  ASSERT_TRUE(file.rewrite_keeping(lock.write_token(), dir.file("r.dat.tmp"),
-                                   [](const Sample& s) { return s.name != "a"; }));
-  all = file.read_all();
-  ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(all[0].name, "b");
-  EXPECT_FALSE(dir.exists("r.dat.tmp"));
 }
 
 TEST(AtomicReplaceTest, CommitReplacesAndUncommittedLeavesTheOriginal) {
