@@ -11,6 +11,7 @@
 
 #include "cases.h"
 #include "data_dir_test.h"
+#include "folders/folder_admin.h"
 #include "folders/folder_tree.h"
 #include "users/group_files.h"
 #include "users/system_log.h"
@@ -110,6 +111,11 @@ const std::map<std::string, Call> kCalls = {
     {"display_number", {1, false, [](Store& s, W, const Args& a) {
        std::optional<int> n = display_number(s, num(a[0]));
        return n ? std::to_string(*n) : "none";
+     }}},
+    {"create_folder", {3, true, [](Store& s, W w, const Args& a) {
+       long number = 0;
+       const Placement where = a[1] == "after" ? Placement::kAfter : Placement::kInside;
+       return std::to_string(create_folder(s, w, static_cast<int>(num(a[0])), where, static_cast<int>(num(a[2])), "N", &number));
      }}},
     {"InsertB_TITLE", {5, true, [](Store& s, W w, const Args& a) { return yes(InsertB_TITLE(s, w, static_cast<int>(num(a[0])), folder(a, 1))); }}},
     {"DeleteB_TITLE", {1, true, [](Store& s, W w, const Args& a) { return yes(DeleteB_TITLE(s, w, static_cast<int>(num(a[0])))); }}},
