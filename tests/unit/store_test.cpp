@@ -7,6 +7,7 @@
 #include "store/line_reader.h"
 #include "store/record_file.h"
 #include "store/dirs.h"
+#include "cases.h"
 #include "data_dir_test.h"
 
 #include <filesystem>
@@ -85,69 +86,35 @@ std::set<std::string> listing(const std::string& root) {
   return names;
 }
 
-// What lies in folder directory "5" before it is emptied; `outside` is a
-// directory no folder owns, and must come through untouched.
-struct DelDirCase {
-  const char* name;
-  void (*lay_out)(const TempDir& data, const TempDir& outside);
-  const char* path;  // what is handed to DelDIR, below the data directory
-};
-
-const DelDirCase kDelDirCases[] = {
-    {"NestedFilesAndDirectories",
-     [](const TempDir& d, const TempDir&) {
-       fs::create_directories(d.file("5/x1/deeper/deepest"));
-       fs::create_directories(d.file("5/empty"));
-       d.write("5/.hidden", "h");
-       d.write("5/x1/deeper/deepest/b.txt", "b");
-     },
-     "5"},
-    {"PathEndingInASeparator", [](const TempDir& d, const TempDir&) { d.write("5/x1/a", "a"); },
-     "5/"},
-    {"NamesAShellWouldInterpret",
-     [](const TempDir& d, const TempDir&) {
-       d.write("5/a b;touch pwned/$(x)/f", "f");
-       d.write("5/-rf *", "g");
-     },
-     "5"},
-    {"LinkToAnOutsideDirectory",
-     [](const TempDir& d, const TempDir& o) {
-       fs::create_directories(d.file("5/x1"));
-       fs::create_directory_symlink(o.file(""), d.file("5/link"));
-       fs::create_directory_symlink(o.file("keep"), d.file("5/x1/link2"));
-     },
-     "5"},
-    {"LinkToAnOutsideFileAndADanglingLink",
-     [](const TempDir& d, const TempDir& o) {
-       fs::create_directories(d.file("5"));
-       fs::create_symlink(o.file("top.txt"), d.file("5/s"));
-       fs::create_symlink(o.file("missing"), d.file("5/dangling"));
-     },
-     "5"},
-};
-
-class DelDirTest : public ::testing::TestWithParam<DelDirCase> {};
-
-TEST_P(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
-  TempDir data;
-  TempDir outside;
-  outside.write("keep/sub/precious.txt", "precious");
-  outside.write("top.txt", "top");
-  data.write("6/x1/b.txt", "neighbour");
-  GetParam().lay_out(data, outside);
-  const std::set<std::string> before = listing(outside.file(""));
-  DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
-  DelDIR(lock.write_token(), data.file(GetParam().path));
-  ASSERT_TRUE(fs::is_directory(data.file("5")));
-  EXPECT_TRUE(fs::is_empty(data.file("5")));
-  EXPECT_EQ(listing(outside.file("")), before);
-  EXPECT_EQ(outside.read("keep/sub/precious.txt"), "precious");
-  EXPECT_EQ(data.read("6/x1/b.txt"), "neighbour");
-  EXPECT_FALSE(fs::exists("pwned"));
+TEST(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
+  const std::vector<testing::Case> cases = testing::load_cases("deldir.cases");
+  ASSERT_GE(cases.size(), 5u);
+  for (const testing::Case& c : cases) {
+    TempDir data, outside;
+    outside.write("keep/sub/precious.txt", "precious");
+    outside.write("top.txt", "top");
+    data.write("6/x1/b.txt", "neighbour");
+    const std::string entries = c.fields.at(1) + " | ";
+    for (std::size_t at = 0, end; (end = entries.find(" | ", at)) != std::string::npos; at = end + 3) {
+      const std::string entry = entries.substr(at, end - at);
+      const std::string what = entry.substr(0, entry.find(' ')), path = entry.substr(what.size() + 1);
+      const std::size_t arrow = path.find(" -> ");
+      if (what == "dir") fs::create_directories(data.file(path));
+      if (what == "file") data.write(path, "x");
+      if (what == "link") fs::create_symlink(outside.file(path.substr(arrow + 4)), data.file(path.substr(0, arrow)));
+    }
+    ASSERT_FALSE(fs::is_empty(data.file("5"))) << c.line;
+    const std::set<std::string> before = listing(outside.file(""));
+    DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
+    DelDIR(lock.write_token(), data.file(c.fields[0]));
+    ASSERT_TRUE(fs::is_directory(data.file("5"))) << c.line;
+    EXPECT_TRUE(fs::is_empty(data.file("5"))) << c.line;
+    EXPECT_EQ(listing(outside.file("")), before) << c.line;
+    EXPECT_EQ(outside.read("keep/sub/precious.txt"), "precious") << c.line;
+    EXPECT_EQ(data.read("6/x1/b.txt"), "neighbour") << c.line;
+    EXPECT_FALSE(fs::exists("pwned")) << c.line;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Layouts, DelDirTest, ::testing::ValuesIn(kDelDirCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DelDirTest, LeavesALinkedDirectoryAMissingOneAndAPlainFileAlone) {
   TempDir data;
