@@ -298,38 +298,6 @@ TEST_F(BoardsTest, MarkingABoardReadMarksEveryMessageOnce) {
 
 // --- Uploads ---
 
-struct OwnUploads {
-  bool is_own_upload(std::string_view name) const { return name == "CGI0" || name == "CGI4"; }
-};
-
-TEST(UploadNameTest, OnlyOwnUploadsWithAFileNameAreTaken) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"C:\\photo\\a.jpg,CGI0", "a.jpg"},
-      {"/home/u/notes.txt,CGI0", "notes.txt"},
-      {"dir\\\x95\x5C.txt,CGI0", "\x95\x5C.txt"},  // 0x5C as a trail byte
-      {"a,b.txt,CGI4", "a,b.txt"},
-      {std::string(300, 'n') + ",CGI0", std::string(251, 'n')},
-      {std::string(250, 's') + "\x82\xA0,CGI0", std::string(250, 's')},
-      {"x.gif,plazet.ini", "refused"},  // a file the parser did not make
-      {"x.gif,CGI7", "refused"},
-      {"x.gif,../CGI0", "refused"},
-      {"x.gif,./CGI0", "refused"},
-      {"CGI0", "refused"},
-      {"", "refused"},
-      {"..,CGI0", "refused"},
-      {".,CGI0", "refused"},
-      {"C:\\dir\\..,CGI0", "refused"},
-      {"dir/,CGI0", "refused"},
-  };
-  for (const auto& [value, name] : cases) {
-    std::optional<UploadName> u = cut_filename(OwnUploads{}, value);
-    EXPECT_EQ(u ? u->file_name : "refused", name) << value;
-  }
-  EXPECT_EQ(fit_text_field("ab\x82\xA0", 4), "ab");
-  EXPECT_EQ(fit_text_field("ab\x82\xA0", 5), "ab\x82\xA0");
-  EXPECT_EQ(fit_text_field(std::string("ab\0cd", 5), 10), "ab");
-}
-
 TEST_F(BoardsTest, StoredUploadsKeepTheirBytesInPrivateSlotDirectories) {
   const std::string bytes = std::string("GIF89a\0\r\n\xFF\x80--\r\n", 16) + std::string(3000, 'z');
   const std::string att = dir_.prefix() + "att/";

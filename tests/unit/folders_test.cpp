@@ -15,107 +15,7 @@ namespace {
 using testing::be32;
 using testing::padded;
 
-B_TITLE folder(long number, int mode, const std::string& name, int depth) {
-  B_TITLE t;
-  t.FOLDER_NO = number;
-  t.MODE = mode;
-  t.NAME = name;
-  t.DEPTH = depth;
-  return t;
-}
-// "depth:name,number,mode", or "none".
-std::string show(const std::optional<B_TITLE>& t) {
-  if (!t) return "none";
-  return std::to_string(t->DEPTH) + ":" + t->NAME + "," + std::to_string(t->FOLDER_NO) + "," + std::to_string(t->MODE);
-}
-
 class FoldersTest : public testing::DataDirTest {};
-
-// A tree file, a lookup by number ('#') or display number ('@'), what is found.
-struct TreeRead {
-  const char* name;
-  std::string tree;
-  char by;
-  long key;
-  std::string found;
-};
-
-TEST_F(FoldersTest, TreeLinesAreReadByNumberOrDisplayNumber) {
-  const std::string office = "Office,1,Dir,\n News,2,Board,\nLobby,3,Chat,\n";
-  const TreeRead cases[] = {
-      {"by number", office, '#', 2, "1:News,2,2"},
-      {"by display number", office, '@', 3, "0:Lobby,3,3"},
-      {"absent number", office, '#', 4, "none"},
-      {"display number zero", office, '@', 0, "none"},
-      {"display number negative", office, '@', -1, "none"},
-      {"past the last line", office, '@', 4, "none"},
-      {"kind in small letters", "  Foo,7,board,\n", '#', 7, "2:Foo,7,2"},
-      {"kind by first letter", "c,3,Dx,\n", '#', 3, "0:c,3,1"},
-      {"unknown kind", "d,4,Zed,\n", '#', 4, "0:d,4,0"},
-      {"blank before the kind", "e,5, Board,\n", '#', 5, "0:e,5,0"},
-      {"lines without three commas are not numbered", "Heading\nA,1,Dir,\nB,2\n\nC,3,Chat\nD,4,Board,\n", '@', 2, "0:D,4,2"},
-      {"line without three commas is no folder", "A,1,Dir,\nC,3,Chat\n", '#', 3, "none"},
-      {"empty columns", ",,,\n   ,x,,\n", '@', 2, "3:,0,0"},
-      {"first line of the number wins", "First,5,Dir,\nSecond,5,Board,\n", '#', 5, "0:First,5,1"},
-      {"last line without line feed", "A,1,Dir,\n B,2,Chat,", '@', 2, "1:B,2,3"},
-      {"long name cut to 83 bytes", std::string(100, 'n') + ",9,Board,\n", '#', 9, "0:" + std::string(83, 'n') + ",9,2"},
-      {"two-byte name ending in 0x5C", " \x95\x5C\x8E\xA6,5,Dir,\n", '#', 5, "1:\x95\x5C\x8E\xA6,5,1"},
-      {"comma after a lead byte belongs to it", "X\x81,9,7,Board,\n", '@', 1, "0:X\x81,9,7,2"},
-      {"missing file", "", '#', 1, "none"},
-  };
-  for (const TreeRead& c : cases) {
-    write("b_title.mst", c.tree);
-    Store& s = fresh();
-    EXPECT_EQ(show(ReadB_TITLE(s, c.key, c.by == '#' ? TitleKey::kFolderNo : TitleKey::kDisplayNo)), c.found) << c.name;
-  }
-}
-
-TEST_F(FoldersTest, UpperFolderAndDisplayNumber) {
-  write("b_title.mst", "Note\nA,1,Dir,\n A1,2,Dir,\n  A11,3,Board,\n A2,4,Board,\nB,5,Chat,\n");
-  const std::pair<int, std::optional<int>> upper[] = {{1, std::nullopt}, {2, 1}, {3, 2}, {4, 1}, {5, std::nullopt}, {6, std::nullopt}, {0, std::nullopt}};
-  for (const auto& [p, expected] : upper) EXPECT_EQ(get_upper_folder(store(), p), expected) << p;
-  EXPECT_EQ(display_number(store(), 4), 4);
-  EXPECT_EQ(display_number(store(), 9), std::nullopt);
-  write("b_title.mst", " Orphan,1,Board,\nA,2,Dir,\n");
-  EXPECT_EQ(get_upper_folder(fresh(), 1), 1);  // an indented first line is its own parent
-}
-
-// One change of b_title.mst: before, the call, its result, after.
-struct TreeWrite {
-  const char* name;
-  std::string before;
-  bool (*change)(Store&, const WriteToken&);
-  bool result;
-  std::string after;
-};
-
-TEST_F(FoldersTest, TreeWritersChangeExactlyTheirLines) {
-  const std::string ab = "A,1,Dir,\n A1,2,Board,\nB,3,Dir,\n";
-  const std::string long_line = std::string(1100, 'x') + ",1,Dir,\n";
-  const TreeWrite cases[] = {
-      {"insert into a missing file", "", [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 1, folder(1, 2, "News", 0)); }, true, "News,1,Board,\n"},
-      {"insert after line p", ab, [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 1, folder(4, 3, "C", 1)); }, true, "A,1,Dir,\n C,4,Chat,\n A1,2,Board,\nB,3,Dir,\n"},
-      {"insert past the end appends", ab, [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 10, folder(4, 2, "E", 0)); }, true, ab + "E,4,Board,\n"},
-      {"insert counts every physical line", "remark\nA,1,Dir,\n", [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 1, folder(2, 2, "B", 0)); }, true, "remark\nB,2,Board,\nA,1,Dir,\n"},
-      {"insert ends an open last line", "A,1,Dir,", [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 1, folder(2, 2, "B", 1)); }, true, "A,1,Dir,\n B,2,Board,\n"},
-      {"insert cuts long names, keeps blanks as depth", "", [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 1, folder(2, 1, "  " + std::string(100, 'n'), 1)); }, true, "   " + std::string(81, 'n') + ",2,Dir,\n"},
-      {"insert at line zero", ab, [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 0, folder(4, 2, "E", 0)); }, false, ab},
-      {"insert keeps overlong lines whole", long_line + "B,2,Board,\n", [](Store& s, const WriteToken& w) { return InsertB_TITLE(s, w, 100, folder(3, 3, "C", 0)); }, true, long_line + "B,2,Board,\nC,3,Chat,\n"},
-      {"delete physical line p", "remark\n" + ab, [](Store& s, const WriteToken& w) { return DeleteB_TITLE(s, w, 2); }, true, "remark\n A1,2,Board,\nB,3,Dir,\n"},
-      {"delete the open last line", "A,1,Dir,\nB,2,Board,", [](Store& s, const WriteToken& w) { return DeleteB_TITLE(s, w, 2); }, true, "A,1,Dir,\n"},
-      {"delete an absent line", ab, [](Store& s, const WriteToken& w) { return DeleteB_TITLE(s, w, 4); }, false, ab},
-      {"rewrite every line of the number", "A,5,Dir,\nB,6,Board,\nC,5,Chat,\n", [](Store& s, const WriteToken& w) { return ReWriteB_TITLE(s, w, folder(5, 2, "E", 2)); }, true, "  E,5,Board,\nB,6,Board,\n  E,5,Board,\n"},
-      {"rewrite drops lines with fewer than three commas", "remark\nA,1,Dir,\nB,2,\n\nC,3,Chat,\nD,4", [](Store& s, const WriteToken& w) { return ReWriteB_TITLE(s, w, folder(3, 2, "C2", 1)); }, true, "A,1,Dir,\n C2,3,Board,\n"},
-      {"rewrite of an absent number", ab, [](Store& s, const WriteToken& w) { return ReWriteB_TITLE(s, w, folder(9, 2, "X", 0)); }, false, ab},
-  };
-  for (const TreeWrite& c : cases) {
-    if (c.before.empty()) std::filesystem::remove(dir_.file("b_title.mst"));
-    else write("b_title.mst", c.before);
-    Store& s = fresh();
-    EXPECT_EQ(c.change(s, w()), c.result) << c.name;
-    EXPECT_EQ(read("b_title.mst"), c.after) << c.name;
-  }
-}
 
 std::string settings_bytes(std::uint32_t number, std::uint32_t read_level = 0, std::uint32_t write_level = 0,
                            std::uint32_t read_chk = 0, std::uint32_t rewrite = 0) {
@@ -123,43 +23,14 @@ std::string settings_bytes(std::uint32_t number, std::uint32_t read_level = 0, s
          std::string(8800 - 24, '\0');
 }
 
-// create_folder: where the line goes, its number, the settings record it gets.
-struct CreateCase {
-  const char* name;
-  std::string before;
-  int dispno;
-  Placement placement;
-  int mode;
-  int result;
-  std::string after;
-};
-
-TEST_F(FoldersTest, CreatedFoldersArePlacedAndNumbered) {
-  const std::string ab = "A,1,Dir,\n A1,2,Board,\nB,3,Dir,\n";
-  const std::string deep = "A,1,Dir,\n A1,2,Dir,\n  A11,3,Board,\n   A111,4,Board,\n A2,5,Chat,\nB,6,Dir,\n";
-  const CreateCase cases[] = {
-      {"after a folder, past its subtree", ab, 1, Placement::kAfter, 2, kFolderCreated, "A,1,Dir,\n A1,2,Board,\nN,4,Board,\nB,3,Dir,\n"},
-      {"after a nested folder", deep, 2, Placement::kAfter, 3, kFolderCreated, "A,1,Dir,\n A1,2,Dir,\n  A11,3,Board,\n   A111,4,Board,\n N,7,Chat,\n A2,5,Chat,\nB,6,Dir,\n"},
-      {"after the last folder", ab, 3, Placement::kAfter, 1, kFolderCreated, ab + "N,4,Dir,\n"},
-      {"inside a Dir", ab, 1, Placement::kInside, 2, kFolderCreated, "A,1,Dir,\n N,4,Board,\n A1,2,Board,\nB,3,Dir,\n"},
-      {"inside a Board", ab, 2, Placement::kInside, 3, kFolderNotInDir, ab},
-      {"no folder chosen", ab, 0, Placement::kInside, 3, kFolderCreated, ab + "N,4,Chat,\n"},
-      {"one above the highest number", "X,7,Dir,\n Y,3,Board,\n", 0, Placement::kAfter, 2, kFolderCreated, "X,7,Dir,\n Y,3,Board,\nN,8,Board,\n"},
-      {"empty tree", "", 0, Placement::kAfter, 1, kFolderCreated, "N,1,Dir,\n"},
-      {"past remark lines", "# folders\nA,1,Dir,\nB,2,Dir,\n", 2, Placement::kInside, 2, kFolderCreated, "# folders\nA,1,Dir,\nB,2,Dir,\n N,3,Board,\n"},
-      {"to the end past remark lines", "# folders\nA,1,Dir,\n A1,2,Board,\n", 0, Placement::kAfter, 2, kFolderCreated, "# folders\nA,1,Dir,\n A1,2,Board,\nN,3,Board,\n"},
-  };
-  for (const CreateCase& c : cases) {
-    write("b_title.mst", c.before);
-    write("b_title2.mst", settings_bytes(2, 0, 30));
-    long number = 0;
-    EXPECT_EQ(create_folder(fresh(), w(), c.dispno, c.placement, c.mode, "N", &number), c.result) << c.name;
-    EXPECT_EQ(read("b_title.mst"), c.after) << c.name;
-    if (c.result == kFolderCreated) {
-      EXPECT_EQ(read("b_title2.mst"), settings_bytes(2, 0, 30) + settings_bytes(static_cast<std::uint32_t>(number), 0, 0, 1, 1)) << c.name;
-      EXPECT_FALSE(exists(std::to_string(number))) << c.name;
-    }
-  }
+TEST_F(FoldersTest, ACreatedFolderGetsAFreshSettingsRecordAndNoDirectory) {
+  write("b_title.mst", "A,1,Dir,\n A1,2,Board,\nB,3,Dir,\n");
+  write("b_title2.mst", settings_bytes(2, 0, 30));
+  long number = 0;
+  ASSERT_EQ(create_folder(fresh(), w(), 1, Placement::kAfter, 2, "N", &number), kFolderCreated);
+  EXPECT_EQ(number, 4);
+  EXPECT_EQ(read("b_title2.mst"), settings_bytes(2, 0, 30) + settings_bytes(4, 0, 0, 1, 1));
+  EXPECT_FALSE(exists("4"));
 }
 
 TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {

@@ -61,105 +61,78 @@ int parse(FormInput& form, const CgiEnv& env, const std::string& body, const Tem
   return form.cgi_get(env, b.fd(), dir.prefix());
 }
 
-TEST(UrlEncodedTest, RepeatedFieldsAndFieldsWithoutValue) {
+// Every field as "name=value", " | " between.
+std::string dump(const FormInput& form) {
+  std::string out;
+  for (const auto& f : form.fields()) out += (out.empty() ? "" : " | ") + f.name + "=" + f.value;
+  return out;
+}
+
+// A request, what cgi_get returns, the fields it leaves and the first upload file.
+struct FormCase {
+  const char* name;
+  CgiEnv env;
+  std::string body;
+  int result;
+  std::string fields;
+  std::string upload = "-";  // CGI0, "-" for none
+};
+
+TEST(FormTest, RequestsGiveTheirFields) {
+  const std::string text = text_part("JOB", "ROOM") + text_part("empty", "") + text_part("TITLE", "a\r\nb \x82\xa0") + kEnd;
+  const std::string big = text_part("big", std::string(100000, 'v')) + text_part("exact", std::string(99998, 'w')) + kEnd;
+  const std::string two = text_part("a", "1") + text_part("b", "2") + kEnd;
+  const std::string full = text_part("a", "1") + file_part("F", "f.bin", std::string(5000, 'z')) + text_part("b", "2") + kEnd;
+  const std::string late = "preamble\r\n" + text_part("a", "1") + kEnd + text_part("late", "x");
+  const std::string extra = file_part("F", "a.txt", "DATA", "Content-Type: text/plain\r\nX-Extra: 1\r\n") + kEnd;
+  const std::string bare = file_part("F", "a.txt", "DATA", "") + kEnd;
+  const std::string unnamed = file_part("FILE1", "", "ignored") + kEnd;
+  const std::string forged = text_part("FILE1", "x.gif,plazet.ini") + kEnd;
+  CgiEnv negative = post("application/x-www-form-urlencoded", 0), head = get("a=1");
+  negative.CONTENT_LENGTH = "-5";
+  head.REQUEST_METHOD = "HEAD";
+  const FormCase cases[] = {
+      {"repeated and valueless", get("a=1&a=2&b"), "", 0, "a=1 | a=2 | b="},
+      // A non-hex digit follows the decoding arithmetic: 16*35+35 for "zz".
+      {"plus, percent, empty pieces", get("v=x+y%2Bz&%41=q=r&&t=%zz&"), "", 0, "v=x y+z | A=q=r | = | t=\x53"},
+      {"JIS and EUC arrive as Shift-JIS", get("j=%1B%24B%24%22%1B%28B&e=%A4%A2&s=%82%A0%0C"), "", 0, "j=\x82\xa0 | e=\x82\xa0 | s=\x82\xa0\x0c"},
+      {"NUL ends a value", get("v=ab%00cd"), "", 0, "v=ab"},
+      {"post reads exactly the length", post("Application/X-WWW-Form-Urlencoded", 9), "uid=a&b=cEXTRA", 0, "uid=a | b=c"},
+      {"post of length zero", post("application/x-www-form-urlencoded", 0), "a=1", -2, ""},
+      {"negative length", negative, "a=1", -2, ""},
+      {"HEAD", head, "", 0, ""},
+      {"empty query", get(""), "", 0, ""},
+      {"charset parameter makes it multipart", post("application/x-www-form-urlencoded; charset=UTF-8", 7), "a=1&b=2", 0, ""},
+      {"text parts keep their bytes", post(kType, text.size()), text, 0, "JOB=ROOM | empty= | TITLE=a\r\nb \x82\xa0"},
+      {"long values cut to 99998 bytes", post(kType, big.size()), big, 0, "big=" + std::string(99998, 'v') + " | exact=" + std::string(99998, 'w')},
+      {"one extra header line ends up in the file", post(kType, extra.size()), extra, 0, "F=a.txt,CGI0", "\r\nDATA"},
+      {"part without a type line", post(kType, bare.size()), bare, 0, "F=a.txt,CGI0", "DATA"},
+      {"empty file name: empty value, no file", post(kType, unnamed.size()), unnamed, 0, "FILE1="},
+      {"a text field may look like an upload", post(kType, forged.size()), forged, 0, "FILE1=x.gif,plazet.ini"},
+      {"no boundary", post("multipart/form-data", two.size()), two, 0, ""},
+      {"truncated body keeps whole fields, no half file", post(kType, full.size()), full.substr(0, full.find(std::string(5000, 'z')) + 2000), 0, "a=1"},
+      {"length ends the read", post(kType, two.find("------XyZ", 5) + 11), two, 0, "a=1"},
+      {"preamble skipped, closing delimiter ends", post(kType, late.size()), late, 0, "a=1"},
+  };
+  for (const FormCase& c : cases) {
+    TempDir dir;
+    FormInput form;
+    EXPECT_EQ(parse(form, c.env, c.body, dir), c.result) << c.name;
+    EXPECT_EQ(dump(form), c.fields) << c.name;
+    EXPECT_EQ(dir.exists("CGI0") ? dir.read("CGI0") : "-", c.upload) << c.name;
+  }
+}
+
+TEST(FormTest, NamesAreCutAndLookedUpExactly) {
   TempDir dir;
   FormInput form;
-  ASSERT_EQ(parse(form, get("a=1&a=2&b"), "", dir), 0);
-  ASSERT_EQ(form.fields().size(), 3u);
-  EXPECT_EQ(form.cgi_getvalue("a", 0), "1");
+  ASSERT_EQ(parse(form, get(std::string(1200, 'n') + "=1&a=1&a=2"), "", dir), 0);
+  EXPECT_EQ(form.fields()[0].name.size(), 999u);
   EXPECT_EQ(form.cgi_getvalue("a", 1), "2");
   EXPECT_EQ(form.cgi_getvalue("a", 2), "");
-  EXPECT_EQ(form.fields()[2].name, "b");
-  EXPECT_EQ(form.cgi_getvalue("b"), "");
-  EXPECT_EQ(form.cgi_getvalue("A"), "");  // names are case-sensitive
-}
-
-TEST(UrlEncodedTest, DecodingPlusPercentAndEmptyPieces) {
-  TempDir dir;
-  FormInput form;
-  ASSERT_EQ(parse(form, get("v=x+y%2Bz&%41=q=r&&t=%zz&"), "", dir), 0);
-  ASSERT_EQ(form.fields().size(), 4u);
-  EXPECT_EQ(form.cgi_getvalue("v"), "x y+z");
-  EXPECT_EQ(form.cgi_getvalue("A"), "q=r");
-  EXPECT_EQ(form.fields()[2].name, "");
-  EXPECT_EQ(form.fields()[2].value, "");
-  // Non-hex characters follow the decoding arithmetic: 16*(0x5A-55)+(0x5A-55).
-  EXPECT_EQ(form.cgi_getvalue("t"), std::string(1, static_cast<char>((16 * 35 + 35) & 0xFF)));
-}
-
-TEST(UrlEncodedTest, JisAndEucValuesArriveAsShiftJis) {
-  TempDir dir;
-  FormInput form;
-  ASSERT_EQ(parse(form, get("j=%1B%24B%24%22%1B%28B&e=%A4%A2&s=%82%A0%0C"), "", dir), 0);
-  EXPECT_EQ(form.cgi_getvalue("j"), "\x82\xa0");
-  EXPECT_EQ(form.cgi_getvalue("e"), "\x82\xa0");
-  EXPECT_EQ(form.cgi_getvalue("s"), "\x82\xa0\x0c");
-}
-
-TEST(UrlEncodedTest, PostReadsExactlyContentLength) {
-  TempDir dir;
-  FormInput form;
-  CgiEnv env = post("Application/X-WWW-Form-Urlencoded", 9);
-  ASSERT_EQ(parse(form, env, "uid=a&b=cEXTRA", dir), 0);
-  EXPECT_EQ(form.cgi_getvalue("uid"), "a");
-  EXPECT_EQ(form.cgi_getvalue("b"), "c");
-}
-
-TEST(UrlEncodedTest, MethodsAndLengths) {
-  TempDir dir;
-  FormInput form;
-  EXPECT_EQ(parse(form, post("application/x-www-form-urlencoded", 0), "a=1", dir), -2);
-  EXPECT_TRUE(form.fields().empty());
-  CgiEnv negative = post("application/x-www-form-urlencoded", 0);
-  negative.CONTENT_LENGTH = "-5";
-  EXPECT_EQ(parse(form, negative, "a=1", dir), -2);
-  CgiEnv head = get("a=1");
-  head.REQUEST_METHOD = "HEAD";
-  EXPECT_EQ(parse(form, head, "", dir), 0);
-  EXPECT_TRUE(form.fields().empty());
-  EXPECT_EQ(parse(form, get(""), "", dir), 0);
-  EXPECT_TRUE(form.fields().empty());
-}
-
-TEST(UrlEncodedTest, CharsetParameterMakesItMultipartWithoutBoundary) {
-  TempDir dir;
-  FormInput form;
-  std::string body = "a=1&b=2";
-  ASSERT_EQ(
-      parse(form, post("application/x-www-form-urlencoded; charset=UTF-8", body.size()), body, dir),
-      0);
-  EXPECT_TRUE(form.fields().empty());
-}
-
-TEST(UrlEncodedTest, NamesAreCutAndNulEndsAValue) {
-  TempDir dir;
-  FormInput form;
-  ASSERT_EQ(parse(form, get(std::string(1200, 'n') + "=1&v=ab%00cd"), "", dir), 0);
-  EXPECT_EQ(form.fields()[0].name.size(), 999u);
-  EXPECT_EQ(form.cgi_getvalue("v"), "ab");
-}
-
-TEST(MultipartTest, TextFieldsKeepTheirBytes) {
-  TempDir dir;
-  FormInput form;
-  std::string body = text_part("JOB", "ROOM") + text_part("empty", "") +
-                     text_part("TITLE", "a\r\nb \x82\xa0") + kEnd;
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  ASSERT_EQ(form.fields().size(), 3u);
-  EXPECT_EQ(form.cgi_getvalue("JOB"), "ROOM");
-  EXPECT_EQ(form.cgi_getvalue("empty"), "");
-  EXPECT_EQ(form.cgi_getvalue("TITLE"), "a\r\nb \x82\xa0");
-  EXPECT_EQ(form.cgi_getvalue("x%41"), "");
-}
-
-TEST(MultipartTest, LongTextValuesAreCutTo99998Bytes) {
-  TempDir dir;
-  FormInput form;
-  std::string body = text_part("big", std::string(100000, 'v')) +
-                     text_part("exact", std::string(99998, 'w')) + kEnd;
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  EXPECT_EQ(form.cgi_getvalue("big"), std::string(99998, 'v'));
-  EXPECT_EQ(form.cgi_getvalue("exact"), std::string(99998, 'w'));
+  EXPECT_EQ(form.cgi_getvalue("A"), "");
+  EXPECT_FALSE(form.is_own_upload("plazet.ini"));
+  EXPECT_FALSE(form.is_own_upload(""));
 }
 
 TEST(MultipartTest, UploadsKeepExactlyTheirDataBytes) {
@@ -181,23 +154,6 @@ TEST(MultipartTest, UploadsKeepExactlyTheirDataBytes) {
   }
 }
 
-TEST(MultipartTest, OneExtraHeaderLineEndsUpInTheFile) {
-  TempDir dir;
-  FormInput form;
-  std::string body =
-      file_part("F", "a.txt", "DATA", "Content-Type: text/plain\r\nX-Extra: 1\r\n") + kEnd;
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  EXPECT_EQ(dir.read("CGI0"), "\r\nDATA");
-}
-
-TEST(MultipartTest, PartWithoutContentTypeLine) {
-  TempDir dir;
-  FormInput form;
-  std::string body = file_part("F", "a.txt", "DATA", "") + kEnd;
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  EXPECT_EQ(dir.read("CGI0"), "DATA");
-}
-
 TEST(MultipartTest, TemporaryNamesTakeTheSmallestFreeNumber) {
   TempDir dir;
   dir.write("CGI0", "someone else's");
@@ -213,68 +169,6 @@ TEST(MultipartTest, TemporaryNamesTakeTheSmallestFreeNumber) {
   ASSERT_EQ(parse(again, post(kType, body.size()), body, dir), 0);
   EXPECT_EQ(again.cgi_getvalue("F"), "a,CGI0");
   EXPECT_EQ(again.cgi_getvalue("G"), "b,CGI4");
-}
-
-TEST(MultipartTest, EmptyFileNameStoresAnEmptyValueAndNoFile) {
-  TempDir dir;
-  FormInput form;
-  std::string body = file_part("FILE1", "", "ignored") + kEnd;
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  ASSERT_NE(form.field("FILE1"), nullptr);
-  EXPECT_EQ(form.cgi_getvalue("FILE1"), "");
-  EXPECT_FALSE(dir.exists("CGI0"));
-}
-
-TEST(MultipartTest, OnlyFilesThisParserCreatedCountAsUploads) {
-  TempDir dir;
-  FormInput form;
-  std::string body =
-      text_part("FILE1", "x.gif,plazet.ini") + file_part("FILE2", "y.gif", "y") + kEnd;
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  EXPECT_EQ(form.cgi_getvalue("FILE1"), "x.gif,plazet.ini");
-  EXPECT_FALSE(form.is_own_upload("plazet.ini"));
-  EXPECT_FALSE(form.is_own_upload(""));
-  EXPECT_TRUE(form.is_own_upload("CGI0"));
-}
-
-TEST(MultipartTest, MissingBoundaryYieldsNoFields) {
-  TempDir dir;
-  FormInput form;
-  std::string body = text_part("a", "1") + kEnd;
-  ASSERT_EQ(parse(form, post("multipart/form-data", body.size()), body, dir), 0);
-  EXPECT_TRUE(form.fields().empty());
-}
-
-TEST(MultipartTest, TruncatedBodyKeepsCompleteFieldsOnly) {
-  TempDir dir;
-  FormInput form;
-  std::string full = text_part("a", "1") + file_part("F", "f.bin", std::string(5000, 'z')) +
-                     text_part("b", "2") + kEnd;
-  std::string cut = full.substr(0, full.find(std::string(5000, 'z')) + 2000);
-  // The server announces the whole length, the client sends only part of it.
-  ASSERT_EQ(parse(form, post(kType, full.size()), cut, dir), 0);
-  ASSERT_EQ(form.fields().size(), 1u);
-  EXPECT_EQ(form.cgi_getvalue("a"), "1");
-  EXPECT_FALSE(dir.exists("CGI0"));  // no half file left to become an attachment
-}
-
-TEST(MultipartTest, ContentLengthLimitsWhatIsRead) {
-  TempDir dir;
-  FormInput form;
-  std::string body = text_part("a", "1") + text_part("b", "2") + kEnd;
-  std::size_t length = body.find("------XyZ", 5) + 11;  // through the second delimiter
-  ASSERT_EQ(parse(form, post(kType, length), body, dir), 0);
-  EXPECT_EQ(form.cgi_getvalue("a"), "1");
-  EXPECT_EQ(form.cgi_getvalue("b"), "");
-}
-
-TEST(MultipartTest, PreambleIsSkippedAndClosingDelimiterEndsTheParse) {
-  TempDir dir;
-  FormInput form;
-  std::string body = "preamble\r\n" + text_part("a", "1") + kEnd + text_part("late", "x");
-  ASSERT_EQ(parse(form, post(kType, body.size()), body, dir), 0);
-  EXPECT_EQ(form.fields().size(), 1u);
-  EXPECT_EQ(form.cgi_getvalue("late"), "");
 }
 
 TEST(UploadSweepTest, RemovesOnlyUploadFilesUnusedForAnHour) {

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "cases.h"
+#include "data_dir_test.h"
 #include "store/atomic_file.h"
 #include "store/be_codec.h"
 #include "store/data_lock.h"
+#include "store/dirs.h"
 #include "store/line_reader.h"
 #include "store/record_file.h"
-#include "store/dirs.h"
-#include "data_dir_test.h"
 
 #include <filesystem>
 #include <set>
@@ -34,61 +35,6 @@ struct SampleCodec {
   }
 };
 
-TEST(BeCodecTest, IntegersAreBigEndianWhateverTheHost) {
-  unsigned char bytes[4];
-  store_i32(bytes, 0x01020304);
-  EXPECT_EQ(bytes[0], 0x01);
-  EXPECT_EQ(bytes[3], 0x04);
-  store_i32(bytes, -2);
-  EXPECT_EQ(load_be32(bytes), 0xFFFFFFFEu);
-  EXPECT_EQ(load_i32(bytes), -2);
-}
-
-TEST(BeCodecTest, TextsAreCutToWidthMinusOneAndZeroPadded) {
-  unsigned char field[6];
-  std::memset(field, 0xAA, sizeof field);
-  store_text(field, 6, "abcdefgh");
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 6), std::string("abcde\0", 6));
-  store_text(field, 6, "ab");
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 6), std::string("ab\0\0\0\0", 6));
-  // A field without any NUL (damaged file) reads to its end, never past it.
-  unsigned char full[4] = {'w', 'x', 'y', 'z'};
-  EXPECT_EQ(load_text(full, 4), "wxyz");
-  EXPECT_EQ(fit_field("abcdef", 4), "abc");
-}
-
-TEST(RecordFileTest, MissingFileReadsEmptyAndIsCreated) {
-  TempDir dir;
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  EXPECT_TRUE(file.read_all().empty());
-  EXPECT_FALSE(file.read_nth(0));
-  ASSERT_TRUE(dir.exists("r.dat"));
-  struct stat st {};
-  ASSERT_EQ(::stat(dir.file("r.dat").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(st.st_size, 0);
-}
-
-TEST(RecordFileTest, AppendOverwriteAndReadBack) {
-  TempDir dir;
-  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  ASSERT_TRUE(file.append(lock.write_token(), {1, "one"}));
-  ASSERT_TRUE(file.append(lock.write_token(), {2, "two"}));
-  ASSERT_TRUE(file.append(lock.write_token(), {3, "three"}));
-  ASSERT_TRUE(file.overwrite(lock.write_token(), 1, {22, "TWO"}));
-  EXPECT_EQ(dir.read("r.dat"), std::string("\0\0\0\x01one\0\0\0\0\0"
-                                           "\0\0\0\x16TWO\0\0\0\0\0"
-                                           "\0\0\0\x03three\0\0\0",
-                                           36));
-  std::vector<Sample> all = file.read_all();
-  ASSERT_EQ(all.size(), 3u);
-  EXPECT_EQ(all[1].number, 22);
-  EXPECT_EQ(all[2].name, "three");
-  EXPECT_EQ(file.read_nth(2)->number, 3);
-  EXPECT_FALSE(file.read_nth(3));
-}
-
 TEST(RecordFileTest, TrailingPartialRecordIsIgnoredAndOverwrittenByAppend) {
   TempDir dir;
   dir.write("r.dat", std::string("\0\0\0\x07seven\0\0\0\x09\x09", 14));
@@ -99,21 +45,6 @@ TEST(RecordFileTest, TrailingPartialRecordIsIgnoredAndOverwrittenByAppend) {
   ASSERT_TRUE(file.append(lock.write_token(), {8, "eight"}));
   EXPECT_EQ(dir.read("r.dat").size(), 24u);
   EXPECT_EQ(file.read_all().at(1).name, "eight");
-}
-
-TEST(RecordFileTest, RewriteKeeping) {
-  TempDir dir;
-  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  ASSERT_TRUE(file.append(lock.write_token(), {3, "a"}));
-  ASSERT_TRUE(file.append(lock.write_token(), {2, "b"}));
-  std::vector<Sample> all;
-  ASSERT_TRUE(file.rewrite_keeping(lock.write_token(), dir.file("r.dat.tmp"),
-                                   [](const Sample& s) { return s.name != "a"; }));
-  all = file.read_all();
-  ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(all[0].name, "b");
-  EXPECT_FALSE(dir.exists("r.dat.tmp"));
 }
 
 TEST(AtomicReplaceTest, CommitReplacesAndUncommittedLeavesTheOriginal) {
@@ -141,32 +72,6 @@ TEST(AtomicReplaceTest, CreateExclusiveNeverOverwrites) {
   EXPECT_EQ(dir.read("s.ini"), "first");
 }
 
-TEST(LineReaderTest, LongLinesContinueAsTheNextPiece) {
-  LineReader lines("abcdefgh\nxy\n\nlast", 4);
-  std::vector<std::string_view> pieces;
-  while (auto piece = lines.next()) pieces.push_back(*piece);
-  std::vector<std::string_view> expected = {"abcd", "efgh", "\n", "xy\n", "\n", "last"};
-  EXPECT_EQ(pieces, expected);
-}
-
-TEST(LineReaderTest, SplitTokensLikeStrtok) {
-  auto tokens = split_tokens(",,ROWS,,12,99,\n", ",\n");
-  std::vector<std::string_view> expected = {"ROWS", "12", "99"};
-  EXPECT_EQ(tokens, expected);
-  EXPECT_EQ(split_tokens("a,b,c", ",", 2).size(), 2u);
-  EXPECT_TRUE(split_tokens(",,\n", ",\n").empty());
-}
-
-TEST(LineReaderTest, AtolReadsTheLeadingNumber) {
-  EXPECT_EQ(atol_prefix("  -12abc"), -12);
-  EXPECT_EQ(atol_prefix("+7"), 7);
-  EXPECT_EQ(atol_prefix("abc"), 0);
-  EXPECT_EQ(atol_prefix(""), 0);
-  EXPECT_EQ(atol_prefix("99999999999999999999"), 2147483647);
-  EXPECT_EQ(atol_prefix("-99999999999999999999"), -2147483648L);
-}
-
-
 // --- Emptying a folder directory ---
 
 namespace fs = std::filesystem;
@@ -181,69 +86,38 @@ std::set<std::string> listing(const std::string& root) {
   return names;
 }
 
-// What lies in folder directory "5" before it is emptied; `outside` is a
-// directory no folder owns, and must come through untouched.
-struct DelDirCase {
-  const char* name;
-  void (*lay_out)(const TempDir& data, const TempDir& outside);
-  const char* path;  // what is handed to DelDIR, below the data directory
-};
-
-const DelDirCase kDelDirCases[] = {
-    {"NestedFilesAndDirectories",
-     [](const TempDir& d, const TempDir&) {
-       fs::create_directories(d.file("5/x1/deeper/deepest"));
-       fs::create_directories(d.file("5/empty"));
-       d.write("5/.hidden", "h");
-       d.write("5/x1/deeper/deepest/b.txt", "b");
-     },
-     "5"},
-    {"PathEndingInASeparator", [](const TempDir& d, const TempDir&) { d.write("5/x1/a", "a"); },
-     "5/"},
-    {"NamesAShellWouldInterpret",
-     [](const TempDir& d, const TempDir&) {
-       d.write("5/a b;touch pwned/$(x)/f", "f");
-       d.write("5/-rf *", "g");
-     },
-     "5"},
-    {"LinkToAnOutsideDirectory",
-     [](const TempDir& d, const TempDir& o) {
-       fs::create_directories(d.file("5/x1"));
-       fs::create_directory_symlink(o.file(""), d.file("5/link"));
-       fs::create_directory_symlink(o.file("keep"), d.file("5/x1/link2"));
-     },
-     "5"},
-    {"LinkToAnOutsideFileAndADanglingLink",
-     [](const TempDir& d, const TempDir& o) {
-       fs::create_directories(d.file("5"));
-       fs::create_symlink(o.file("top.txt"), d.file("5/s"));
-       fs::create_symlink(o.file("missing"), d.file("5/dangling"));
-     },
-     "5"},
-};
-
-class DelDirTest : public ::testing::TestWithParam<DelDirCase> {};
-
-TEST_P(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
-  TempDir data;
-  TempDir outside;
-  outside.write("keep/sub/precious.txt", "precious");
-  outside.write("top.txt", "top");
-  data.write("6/x1/b.txt", "neighbour");
-  GetParam().lay_out(data, outside);
-  const std::set<std::string> before = listing(outside.file(""));
-  DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
-  EXPECT_TRUE(DelDIR(lock.write_token(), data.file(GetParam().path)));
-  ASSERT_TRUE(fs::is_directory(data.file("5")));
-  EXPECT_TRUE(fs::is_empty(data.file("5")));
-  EXPECT_EQ(listing(outside.file("")), before);
-  EXPECT_EQ(outside.read("keep/sub/precious.txt"), "precious");
-  EXPECT_EQ(data.read("6/x1/b.txt"), "neighbour");
-  EXPECT_FALSE(fs::exists("pwned"));
+TEST(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
+  const std::vector<testing::Case> cases = testing::load_cases("deldir.cases");
+  ASSERT_GE(cases.size(), 5u);
+  for (const testing::Case& c : cases) {
+    TempDir data, outside;
+    outside.write("keep/sub/precious.txt", "precious");
+    outside.write("top.txt", "top");
+    data.write("6/x1/b.txt", "neighbour");
+    const std::string entries = c.fields.at(1) + " | ";
+    for (std::size_t at = 0, end; (end = entries.find(" | ", at)) != std::string::npos;
+         at = end + 3) {
+      const std::string entry = entries.substr(at, end - at);
+      const std::string what = entry.substr(0, entry.find(' ')),
+                        path = entry.substr(what.size() + 1);
+      const std::size_t arrow = path.find(" -> ");
+      if (what == "dir") fs::create_directories(data.file(path));
+      if (what == "file") data.write(path, "x");
+      if (what == "link")
+        fs::create_symlink(outside.file(path.substr(arrow + 4)), data.file(path.substr(0, arrow)));
+    }
+    ASSERT_FALSE(fs::is_empty(data.file("5"))) << c.line;
+    const std::set<std::string> before = listing(outside.file(""));
+    DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
+    EXPECT_TRUE(DelDIR(lock.write_token(), data.file(c.fields[0]))) << c.line;
+    ASSERT_TRUE(fs::is_directory(data.file("5"))) << c.line;
+    EXPECT_TRUE(fs::is_empty(data.file("5"))) << c.line;
+    EXPECT_EQ(listing(outside.file("")), before) << c.line;
+    EXPECT_EQ(outside.read("keep/sub/precious.txt"), "precious") << c.line;
+    EXPECT_EQ(data.read("6/x1/b.txt"), "neighbour") << c.line;
+    EXPECT_FALSE(fs::exists("pwned")) << c.line;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Layouts, DelDirTest, ::testing::ValuesIn(kDelDirCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DelDirTest, LeavesALinkedDirectoryAMissingOneAndAPlainFileAlone) {
   TempDir data;
