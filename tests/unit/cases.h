@@ -1,10 +1,13 @@
 // Case tables kept as text under tests/unit/data: one case a line, its fields
 // split by " => " (the last one is what the case expects), "[name]" starts a
 // section, "#" starts a remark line, blank lines are skipped.  Bytes that are
-// not printable are written \xNN; \r, \n, \t, \0 and \\ are understood too,
-// and \{300*n} stands for 300 letters n.
+// not printable are written \xNN; \r, \n, \t, \0 and \\ are understood too.
+// \{300*n} stands for 300 letters n; for binary records, \[5] is the number 5
+// as four big-endian bytes and \{24:Taro} is Taro padded with NULs to 24 bytes.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -27,8 +30,26 @@ inline std::string unescape(std::string_view s) {
     }
     const char c = s[++i];
     if (c == '{') {
-      const std::size_t star = s.find('*', i), end = s.find('}', i);
-      out.append(std::stoul(std::string(s.substr(i + 1, star - i - 1))), s.at(star + 1));
+      std::size_t end = i + 1;
+      for (int depth = 0; end < s.size() && (s[end] != '}' || depth-- > 0); ++end) {
+        if (s[end] == '\\' && end + 1 < s.size() && s[++end] == '{') ++depth;
+      }
+      const std::string_view inner = s.substr(i + 1, end - i - 1);
+      const std::size_t colon = inner.find(':'), star = inner.find('*');
+      const std::size_t n = std::stoul(std::string(inner.substr(0, std::min(colon, star))));
+      if (colon < star) {
+        std::string text = unescape(inner.substr(colon + 1));
+        text.resize(n, '\0');
+        out += text;
+      } else {
+        out.append(n, inner.at(star + 1));
+      }
+      i = end;
+    } else if (c == '[') {
+      const std::size_t end = s.find(']', i);
+      const auto v =
+          static_cast<std::uint32_t>(std::stoll(std::string(s.substr(i + 1, end - i - 1))));
+      for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift);
       i = end;
     } else if (c == 'x' && i + 2 < s.size()) {
       out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
