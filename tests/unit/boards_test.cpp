@@ -14,14 +14,13 @@ namespace {
 using testing::be32;
 using testing::padded;
 
-std::string raw_index(std::uint32_t board, std::uint32_t sel_no, std::uint32_t thread, std::uint32_t level,
-                      const std::string& title = "") {
-  return be32(board) + be32(sel_no) + be32(0) + be32(thread) + be32(level) + be32(0) + padded("", 20) +
-         padded("", 22) + padded(title, 82) + be32(0) + be32(0) + be32(0);
+std::string raw_index(std::uint32_t board, std::uint32_t sel_no, std::uint32_t thread,
+                      std::uint32_t level, const std::string& title = "") {
+  return be32(board) + be32(sel_no) + be32(0) + be32(thread) + be32(level) + be32(0) +
+         padded("", 20) + padded("", 22) + padded(title, 82) + be32(0) + be32(0) + be32(0);
 }
-std::string raw_mark(std::uint32_t sel_no, const std::string& id) { return be32(sel_no) + padded(id, 24) + be32(0); }
-std::string raw_attachment(std::uint32_t sel_no, std::uint32_t slot, const std::string& name) {
-  return be32(sel_no) + be32(slot) + padded(name, 252);
+std::string raw_mark(std::uint32_t sel_no, const std::string& id) {
+  return be32(sel_no) + padded(id, 24) + be32(0);
 }
 
 class BoardsTest : public testing::DataDirTest {
@@ -41,8 +40,8 @@ class BoardsTest : public testing::DataDirTest {
     const std::string bytes = read(std::to_string(board) + "/index.dat");
     std::string out;
     for (std::size_t at = 0; at + 160 <= bytes.size(); at += 160) {
-      out += std::to_string(load(bytes, at + 4)) + "/" + std::to_string(load(bytes, at + 12)) + "/" +
-             std::to_string(load(bytes, at + 16)) + " ";
+      out += std::to_string(load(bytes, at + 4)) + "/" + std::to_string(load(bytes, at + 12)) +
+             "/" + std::to_string(load(bytes, at + 16)) + " ";
     }
     return out;
   }
@@ -68,9 +67,10 @@ TEST_F(BoardsTest, FirstMessageCreatesThePrivateBoardAndTheAuthorsMark) {
   std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store(), w(), m);
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->SEL_NO, 1);
-  EXPECT_EQ(read("3/index.dat"), be32(3) + be32(1) + be32(2) + be32(1) + be32(0) + be32(0xFFFFFFFE) +
-                                     padded("2024/05/01 09:30", 20) + padded(std::string(21, 'W'), 22) +
-                                     padded(std::string(81, 'T'), 82) + be32(2) + be32(0) + be32(0x7F000001));
+  EXPECT_EQ(read("3/index.dat"),
+            be32(3) + be32(1) + be32(2) + be32(1) + be32(0) + be32(0xFFFFFFFE) +
+                padded("2024/05/01 09:30", 20) + padded(std::string(21, 'W'), 22) +
+                padded(std::string(81, 'T'), 82) + be32(2) + be32(0) + be32(0x7F000001));
   EXPECT_EQ(read("3/r1.dat"), raw_mark(1, std::string(21, 'W')));
   EXPECT_EQ(dir_.mode("3"), 0700u);
   ASSERT_TRUE(post(3, 1));
@@ -81,15 +81,17 @@ TEST_F(BoardsTest, FirstMessageCreatesThePrivateBoardAndTheAuthorsMark) {
 TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
   for (long parent : {0, 1, 2, 1, 2, 0, 4, 6}) ASSERT_TRUE(post(4, parent));
   EXPECT_EQ(layout(4), "1/1/0 2/1/1 3/1/2 5/1/2 4/1/1 7/1/2 6/6/0 8/6/1 ");
-  for (int m = 1; m <= 8; ++m) EXPECT_EQ(read("4/r" + std::to_string(m) + ".dat"), raw_mark(m, "Taro")) << m;
+  for (int m = 1; m <= 8; ++m)
+    EXPECT_EQ(read("4/r" + std::to_string(m) + ".dat"), raw_mark(m, "Taro")) << m;
   std::vector<int> order;
-  for (long p = 1; auto r = ReadINDEX_DATA(fresh(), 4, p, IndexKey::kPosition); ++p) order.push_back(r->SEL_NO);
+  for (long p = 1; auto r = ReadINDEX_DATA(fresh(), 4, p, IndexKey::kPosition); ++p)
+    order.push_back(r->SEL_NO);
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 5, 4, 7, 6, 8}));
   // A reply whose parent is gone starts a top entry of its parent's thread.
   ASSERT_TRUE(DeleteINDEX_DATA(store(), w(), 4, 8));
   std::optional<INDEX_DATA> orphan = post(4, 8);
   ASSERT_TRUE(orphan);
-  EXPECT_EQ(orphan->SEL_NO, 8);  // the highest number came back
+  EXPECT_EQ(orphan->SEL_NO, 8);     // the highest number came back
   EXPECT_EQ(orphan->THREAD_NO, 8);  // the parent's number
   EXPECT_EQ(orphan->RES_LEVEL, 0);
 }
@@ -97,9 +99,11 @@ TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
 // A board's index as it may lie after damage or hand editing, and what the
 // readers make of it.
 TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
-  write("6/index.dat", raw_index(6, 3, 3, 0, "a") + raw_index(6, 5, 5, 0, "first five") + raw_index(6, 0, 2, 0, "zero") +
-                           raw_index(6, 0xFFFFFFFF, 2, 0, "minus") + raw_index(6, 5, 5, 0, "second five") +
-                           raw_index(6, 0x7FFFFFFF, 4, 0, "max") + raw_index(6, 4, 4, 1, "last") + "partial");
+  write("6/index.dat", raw_index(6, 3, 3, 0, "a") + raw_index(6, 5, 5, 0, "first five") +
+                           raw_index(6, 0, 2, 0, "zero") + raw_index(6, 0xFFFFFFFF, 2, 0, "minus") +
+                           raw_index(6, 5, 5, 0, "second five") +
+                           raw_index(6, 0x7FFFFFFF, 4, 0, "max") + raw_index(6, 4, 4, 1, "last") +
+                           "partial");
   Store& s = store();
   EXPECT_EQ(CountINDEX_DATA(s, 6), 7u);
   EXPECT_EQ(ReadINDEX_DATA(s, 6, 5, IndexKey::kSelNo)->WRITE_TITLE, "first five");
@@ -113,7 +117,8 @@ TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
   EXPECT_EQ(ReadINDEX_DATA_G(s, 6, 1, 2)->WRITE_TITLE, "minus");
   EXPECT_FALSE(ReadINDEX_DATA_G(s, 6, 2, 2));
   // Equal highest numbers: the later record.
-  write("7/index.dat", raw_index(7, 5, 5, 0, "first five") + raw_index(7, 2, 2, 0) + raw_index(7, 5, 5, 0, "second five"));
+  write("7/index.dat", raw_index(7, 5, 5, 0, "first five") + raw_index(7, 2, 2, 0) +
+                           raw_index(7, 5, 5, 0, "second five"));
   EXPECT_EQ(ReadINDEX_DATA_MAX(fresh(), 7, IndexMax::kHighestNumber)->WRITE_TITLE, "second five");
   // Numbers follow the highest present, not the count.
   EXPECT_EQ(post(7, 0)->SEL_NO, 6);
@@ -152,19 +157,6 @@ TEST_F(BoardsTest, BodiesAreStoredAsGivenAndReadBackAtMost99999Bytes) {
   EXPECT_EQ(ReadContentsDATA(store(), 3, 1), big.substr(0, 99999));
   ASSERT_TRUE(WriteContentsDATA(store(), w(), 3, 1, "line\r"));
   EXPECT_EQ(ReadContentsDATA(store(), 3, 1), "line\r");
-}
-
-TEST_F(BoardsTest, AttachmentRecordsAreKeyedByMessageAndSlot) {
-  write("4/add_file.dat", raw_attachment(1, 1, "a.txt") + raw_attachment(2, 1, "c.txt"));
-  ASSERT_TRUE(WriteADD_FILE(store(), w(), 4, ADD_FILE{1, 2, "b.txt"}));
-  ASSERT_TRUE(WriteADD_FILE(store(), w(), 4, ADD_FILE{1, 1, "d.txt"}));
-  EXPECT_EQ(read("4/add_file.dat"), raw_attachment(1, 1, "d.txt") + raw_attachment(2, 1, "c.txt") + raw_attachment(1, 2, "b.txt"));
-  EXPECT_EQ(attachments_of(store(), 4, 1).size(), 2u);
-  EXPECT_EQ(ReadADD_FILE(store(), 4, 1, 2)->FILE_NAME, "b.txt");
-  EXPECT_FALSE(DeleteADD_FILE2(store(), w(), 4, 2, 3));
-  ASSERT_TRUE(DeleteADD_FILE2(store(), w(), 4, 1, 1));
-  ASSERT_TRUE(DeleteADD_FILE(store(), w(), 4, 2));
-  EXPECT_EQ(read("4/add_file.dat"), raw_attachment(1, 2, "b.txt"));
 }
 
 // --- Read marks ---
@@ -230,13 +222,15 @@ Posting new_post(long board, long parent, const std::string& writer, const std::
 TEST_F(BoardsTest, APostingWhoseBodyCannotBeStoredTakesBackRecordAndMark) {
   const AttachmentPlace place{dir_.prefix() + "att/", dir_.prefix() + "up/"};
   long number = 0;
-  ASSERT_EQ(post_message(store(), w(), new_post(4, 0, "Taro", "one\r"), place, true, &number), PostResult::kStored);
+  ASSERT_EQ(post_message(store(), w(), new_post(4, 0, "Taro", "one\r"), place, true, &number),
+            PostResult::kStored);
   EXPECT_EQ(number, 1);
   EXPECT_EQ(read("4/x1.dat"), "one\r");
   EXPECT_NE(read("system.log").find(",Taro,write,4,"), std::string::npos);
   const std::string index = read("4/index.dat");
   block("4/x2.dat.tmp");
-  EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "two\r"), place, false, &number), PostResult::kNotStored);
+  EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "two\r"), place, false, &number),
+            PostResult::kNotStored);
   EXPECT_EQ(read("4/index.dat"), index);
   EXPECT_EQ(read("4/r2.dat"), "");
   EXPECT_EQ(CountINDEX_DATA(store(), 4), 1u);
@@ -252,7 +246,8 @@ TEST_F(BoardsTest, APostingWhoseBodyCannotBeStoredTakesBackRecordAndMark) {
   // A reply that cannot replace the index stores nothing.
   unblock("4/x1.dat.tmp");
   block("4/index.dat.tmp");
-  EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "r\r"), place, false, &number), PostResult::kNotStored);
+  EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "r\r"), place, false, &number),
+            PostResult::kNotStored);
   EXPECT_EQ(read("4/index.dat"), index);
   EXPECT_FALSE(exists("4/r2.dat") && !read("4/r2.dat").empty());
 }
@@ -304,7 +299,8 @@ TEST_F(BoardsTest, StoredUploadsKeepTheirBytesInPrivateSlotDirectories) {
   write("up/CGI0", bytes);
   write("att/5/x7/2/photo.gif", "older file");
   EXPECT_EQ(attachment_dir(att, 5, 7, 2), att + "5/x7/2/");
-  ASSERT_TRUE(store_upload(w(), att, dir_.prefix() + "up/", 5, 7, 2, UploadName{"photo.gif", "CGI0"}));
+  ASSERT_TRUE(
+      store_upload(w(), att, dir_.prefix() + "up/", 5, 7, 2, UploadName{"photo.gif", "CGI0"}));
   EXPECT_EQ(read("att/5/x7/2/photo.gif"), bytes);
   EXPECT_FALSE(exists("up/CGI0"));
   write("up/CGI1", "new");
