@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 #include "boards/read_marks.h"
 #include "folders/folder_admin.h"
@@ -32,8 +32,6 @@ Multipart& Multipart::file(const std::string& name, const std::string& file_name
   return *this;
 }
 
-std::string Multipart::done() const { return body_ + "--" + kBoundary + "--\r\n"; }
-
 CgiSite::CgiSite() {
   char pattern[] = "/tmp/plazet-cgi-XXXXXX";
   if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
@@ -52,9 +50,12 @@ std::string CgiSite::run(const std::map<std::string, std::string>& env,
   int in[2], out[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0) throw std::runtime_error("pipe");
   std::string program = cgi_dir() + "/plazet.cgi";
+  Env all = {{"REMOTE_ADDR", "127.0.0.1"}, {"HTTP_USER_AGENT", kAgent}};
+  for (const auto& [k, v] : env) all[k] = v;
   std::vector<std::string> vars = {"PATH=/usr/bin:/bin", "TZ=UTC"};
-  for (const auto& [k, v] : env) vars.push_back(k + "=" + v);
-  if (const char* asan = std::getenv("ASAN_OPTIONS")) vars.push_back(std::string("ASAN_OPTIONS=") + asan);
+  for (const auto& [k, v] : all) vars.push_back(k + "=" + v);
+  if (const char* asan = std::getenv("ASAN_OPTIONS"))
+    vars.push_back(std::string("ASAN_OPTIONS=") + asan);
   std::vector<char*> envp;
   for (std::string& v : vars) envp.push_back(v.data());
   envp.push_back(nullptr);
@@ -108,46 +109,51 @@ std::string CgiSite::run(const std::map<std::string, std::string>& env,
 }
 
 std::string CgiSite::get(const std::string& query, const std::string& agent) const {
-  return run({{"REQUEST_METHOD", "GET"},
-              {"QUERY_STRING", query},
-              {"REMOTE_ADDR", "127.0.0.1"},
-              {"HTTP_USER_AGENT", agent}});
+  return run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", query}, {"HTTP_USER_AGENT", agent}});
 }
 
-std::string CgiSite::post_form(const std::string& body, const std::string& agent) const {
+std::string CgiSite::post_form(const std::string& body) const {
   return run({{"REQUEST_METHOD", "POST"},
               {"CONTENT_TYPE", "application/x-www-form-urlencoded"},
-              {"CONTENT_LENGTH", std::to_string(body.size())},
-              {"REMOTE_ADDR", "127.0.0.1"},
-              {"HTTP_USER_AGENT", agent}},
+              {"CONTENT_LENGTH", std::to_string(body.size())}},
              body);
 }
 
-std::string CgiSite::post(const Multipart& form, const std::string& agent) const {
+std::string CgiSite::post(const Multipart& form) const {
   const std::string body = form.done();
-  return run({{"REQUEST_METHOD", "POST"},
-              {"CONTENT_TYPE", std::string("multipart/form-data; boundary=") + Multipart::kBoundary},
-              {"CONTENT_LENGTH", std::to_string(body.size())},
-              {"REMOTE_ADDR", "127.0.0.1"},
-              {"HTTP_USER_AGENT", agent}},
-             body);
+  return run(
+      {{"REQUEST_METHOD", "POST"},
+       {"CONTENT_TYPE", std::string("multipart/form-data; boundary=") + Multipart::kBoundary},
+       {"CONTENT_LENGTH", std::to_string(body.size())}},
+      body);
+}
+
+std::string CgiSite::key(const std::string& user) {
+  if (!keys_.count(user)) keys_[user] = log_in(user);
+  return keys_[user];
+}
+
+std::string CgiSite::as(const std::string& user, const std::string& query) {
+  return get("SKEY=" + key(user) + "&" + query);
 }
 
 void CgiSite::add_user_line(const std::string& line) const {
   std::ofstream(data_dir() + "user.mst", std::ios::app | std::ios::binary) << line << "\n";
 }
 
-// USER_ID,USER_NAME,USER_LEVEL,E_MAIL_ADDR,USER_PASS,P_GROUP,
-// USER_DISP_DEF,MODE,WRITE_MODE,LANGUAGE,PICFILE,NO_READ_MODE,
 void CgiSite::add_user(const std::string& id, int level, int mode, int write_mode,
                        const std::string& language) const {
   add_user_line(id + ",Name of " + id + "," + std::to_string(level) + ",,pw,0,1," +
                 std::to_string(mode) + "," + std::to_string(write_mode) + "," + language + ",,0,");
 }
 
-std::string CgiSite::log_in(const std::string& id, const std::string& password,
-                            const std::string& agent) const {
-  const std::string page = post_form("uid=" + id + "&upw=" + password + "&JOB=TOP", agent);
+std::string CgiSite::log_in(const std::string& id, const std::string& agent) const {
+  const std::string body = "uid=" + id + "&upw=pw&JOB=TOP";
+  const std::string page = run({{"REQUEST_METHOD", "POST"},
+                                {"CONTENT_TYPE", "application/x-www-form-urlencoded"},
+                                {"CONTENT_LENGTH", std::to_string(body.size())},
+                                {"HTTP_USER_AGENT", agent}},
+                               body);
   const std::string marker = "?SKEY=";
   auto at = page.find(marker);
   if (at == std::string::npos) return "";
@@ -201,6 +207,36 @@ int CgiSite::post(long board, const Msg& m) const {
   return number;
 }
 
+void CgiSite::change_board(long board, const std::function<void(B_TITLE2&)>& change) const {
+  with_store([&](Store& s, const WriteToken& w) {
+    B_TITLE2 b = ReadB_TITLE2(s, board).value_or(B_TITLE2{});
+    change(b);
+    if (!ReWriteB_TITLE2(s, w, b)) throw std::runtime_error("settings");
+  });
+}
+
+void CgiSite::mark_deleted(long board, int sel_no) const {
+  with_store([&](Store& s, const WriteToken& w) {
+    INDEX_DATA m = ReadINDEX_DATA(s, board, sel_no, IndexKey::kSelNo).value();
+    m.DEL_FLG = 1;
+    if (!ReWriteINDEX_DATA(s, w, m)) throw std::runtime_error("mark_deleted");
+  });
+}
+
+std::string CgiSite::slot(long board, int sel_no, int slot) const {
+  return pic_dir() + std::to_string(board) + "/x" + std::to_string(sel_no) + "/" +
+         std::to_string(slot) + "/";
+}
+
+void CgiSite::attach(long board, int sel_no, int n, const std::string& name,
+                     const std::string& data) const {
+  with_store([&](Store& s, const WriteToken& w) {
+    if (!WriteADD_FILE(s, w, board, {sel_no, n, name})) throw std::runtime_error("attach");
+  });
+  std::filesystem::create_directories(slot(board, sel_no, n));
+  write_file(slot(board, sel_no, n) + name, data);
+}
+
 std::vector<INDEX_DATA> CgiSite::index(long board) const {
   std::vector<INDEX_DATA> records;
   with_store([&](Store& s, const WriteToken&) { records = index_records(s, board); });
@@ -226,7 +262,9 @@ std::string CgiSite::read_file(const std::string& path) const {
   return s.str();
 }
 
-bool CgiSite::exists(const std::string& path) { return std::filesystem::exists(path); }
+bool CgiSite::exists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 namespace {
 
@@ -238,7 +276,9 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
-bool lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool lead_byte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 }  // namespace
 
@@ -266,13 +306,45 @@ std::string text(int n) {
   return found.substr(0, 99);
 }
 
+std::vector<std::string> all(const std::string& page, const std::string& pattern) {
+  const std::regex re(pattern);
+  std::vector<std::string> out;
+  for (std::sregex_iterator it(page.begin(), page.end(), re), end; it != end; ++it) {
+    out.push_back((*it)[1]);
+  }
+  return out;
+}
+
+std::vector<std::vector<std::string>> table(const std::string& name) {
+  const std::string here = __FILE__;
+  std::istringstream lines(slurp(here.substr(0, here.rfind('/')) + "/data/" + name));
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string>& row = rows.emplace_back();
+    for (std::size_t from = 0, bar = 0; bar != std::string::npos; from = bar + 1) {
+      bar = line.find('|', from);
+      std::string f = line.substr(from, bar == std::string::npos ? bar : bar - from);
+      f = f.substr(0, f.find_last_not_of(' ') + 1);
+      f.erase(0,
+              f.find_first_not_of(' ') == std::string::npos ? f.size() : f.find_first_not_of(' '));
+      for (auto [mark, c] : {std::pair{"\\r", '\r'}, {"\\n", '\n'}}) {
+        for (std::size_t at; (at = f.find(mark)) != std::string::npos;) f.replace(at, 2, 1, c);
+      }
+      row.push_back(f);
+    }
+  }
+  return rows;
+}
+
 std::string golden(const std::string& name, const std::string& key, const std::string& date) {
   const std::string here = __FILE__;
   std::string page = slurp(here.substr(0, here.rfind('/')) + "/golden/" + name);
   const std::pair<std::string, std::string> fixed[] = {
       {"{{SKEY}}", key}, {"{{DATE}}", date}, {"{{EDITION}}", "UNIX"}};
   for (const auto& [mark, value] : fixed) {
-    for (std::size_t at; (at = page.find(mark)) != std::string::npos;) page.replace(at, mark.size(), value);
+    for (std::size_t at; (at = page.find(mark)) != std::string::npos;)
+      page.replace(at, mark.size(), value);
   }
   for (std::size_t at; (at = page.find("{{T:")) != std::string::npos;) {
     const std::size_t end = page.find("}}", at);
@@ -282,7 +354,8 @@ std::string golden(const std::string& name, const std::string& key, const std::s
 }
 
 std::string head() {
-  return "Content-type: text/html\n\n<HTML>\n<HEAD>\n" + text(1) + "</HEAD>\n<!--" + text(2) + "-->\n";
+  return "Content-type: text/html\n\n<HTML>\n<HEAD>\n" + text(1) + "</HEAD>\n<!--" + text(2) +
+         "-->\n";
 }
 
 std::string refusal(const std::string& before_body) {
