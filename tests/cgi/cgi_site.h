@@ -33,6 +33,15 @@ class Multipart {
     return part("name=\"" + name + "\"; filename=\"" + file_name +
                 "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + data);
   }
+  // Text fields from "name=value&name=value".
+  Multipart& texts(const std::string& fields) {
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+      end = fields.find('&', at);
+      const std::string field = fields.substr(at, end - at);
+      text(field.substr(0, field.find('=')), field.substr(field.find('=') + 1));
+    }
+    return *this;
+  }
   [[nodiscard]] std::string done() const { return body_ + "--" + kBoundary + "--\r\n"; }
 
  private:

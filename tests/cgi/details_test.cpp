@@ -4,7 +4,6 @@
 #include "boards/read_marks.h"
 #include "cgi_site.h"
 #include "folders/acl_files.h"
-#include "pages/details_page.h"
 #include "users/user_file.h"
 
 namespace plazet::testing {
@@ -204,36 +203,6 @@ TEST_F(DetailsTest, MarkAllReadWritesMissingMarksOnReadableBoardsOnly) {
   EXPECT_TRUE(has(site_.as("hana", "JOB=BORDALLFLG&FOLDER_NO=1"), " Page[1/1]<BR>\n"));
   EXPECT_EQ(site_.readers(1, a), (Ids{"taro", "hana"}));
   EXPECT_EQ(site_.readers(1, own), Ids{"hana"});
-}
-
-// The view other pages list messages with: no frame, no mark, the user's own order.
-TEST_F(DetailsTest, TheEmbeddedViewHasASelectionBoxAndMarksNothing) {
-  const int top = site_.post(1, {.title = "Top", .body = "Hi", .read_chk = 2});
-  site_.with_store(
-      [&](Store& s, const WriteToken& w) { ASSERT_TRUE(DeleteREAD_POINT(s, w, 1, top)); });
-  const DataLock lock = DataLock::acquire(site_.data_dir(), LockMode::kShared);
-  Request req;
-  req.store = Store(site_.data_dir());
-  req.sys.CG_FILE_WEB_PATH = req.sys.ADD_FILE_WEB_PATH = "/plazetpic/";
-  req.lang.StrdefFileOpen(std::string(PLAZET_SHARE) + "/lng/japan.lng");
-  req.JOB_EXE = "plazet.cgi";
-  req.SKEY = "77";
-  req.user = MST_USER{};
-  req.user->USER_ID = "hana";
-  req.user->USER_DISP_DEF = req.user->MODE = 1;
-  req.form.add("USER_DISP_DEF", "3");
-  j_DETAILS_sub1(req, 1, top, 1);
-  const std::string shown = req.out.str();
-  EXPECT_EQ(
-      shown.rfind(
-          "<INPUT TYPE=\"checkbox\" NAME=\"FOLSEL\" VALUE=\"1,1\">SEL:1<BR>\n<TABLE BORDER=0>\n",
-          0),
-      0u);
-  expect_parts(
-      shown, {"SKEY=77&JOB=DETAILS&FOLDER_NO=1&SEL_NO=1&USER_DISP_DEF=1\">Top</A></TD>\n",
-              "<SELECT>\n<OPTION VALUE=\"0\">" + text(284) + "\n</SELECT>\n",  // nobody has read it
-              "</TABLE>\nHi<P>\n"});
-  EXPECT_EQ(site_.read_file(site_.board_file(1, "r1.dat")), "");
 }
 
 }  // namespace
