@@ -3,9 +3,14 @@
 // standard input, the working directory the program's own.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "boards/message_store.h"
 #include "folders/folder_settings.h"
@@ -21,11 +26,29 @@ inline constexpr const char* kAgent = "TestBrowser/1.0";
 class Multipart {
  public:
   static constexpr const char* kBoundary = "----PlazetPost42";
-  Multipart& text(const std::string& name, const std::string& value);
-  Multipart& file(const std::string& name, const std::string& file_name, const std::string& data);
-  [[nodiscard]] std::string done() const;
+  Multipart& text(const std::string& name, const std::string& value) {
+    return part("name=\"" + name + "\"\r\n\r\n" + value);
+  }
+  Multipart& file(const std::string& name, const std::string& file_name, const std::string& data) {
+    return part("name=\"" + name + "\"; filename=\"" + file_name +
+                "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + data);
+  }
+  // Text fields from "name=value&name=value".
+  Multipart& texts(const std::string& fields) {
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+      end = fields.find('&', at);
+      const std::string field = fields.substr(at, end - at);
+      text(field.substr(0, field.find('=')), field.substr(field.find('=') + 1));
+    }
+    return *this;
+  }
+  [[nodiscard]] std::string done() const { return body_ + "--" + kBoundary + "--\r\n"; }
 
  private:
+  Multipart& part(const std::string& rest) {
+    body_ += std::string("--") + kBoundary + "\r\nContent-Disposition: form-data; " + rest + "\r\n";
+    return *this;
+  }
   std::string body_;
 };
 
@@ -42,73 +65,138 @@ struct Msg {
   std::string date = "2024/05/01 09:30";
 };
 
+using Env = std::map<std::string, std::string>;
+using Change = std::function<void(B_TITLE2&)>;
+
 class CgiSite {
  public:
   CgiSite();
-  ~CgiSite();
+  ~CgiSite() { std::filesystem::remove_all(dir_); }
   CgiSite(const CgiSite&) = delete;
   CgiSite& operator=(const CgiSite&) = delete;
 
-  [[nodiscard]] const std::string& dir() const { return dir_; }
   [[nodiscard]] std::string cgi_dir() const { return dir_ + "/cgi-bin"; }
   [[nodiscard]] std::string data_dir() const { return dir_ + "/data/"; }
   [[nodiscard]] std::string pic_dir() const { return dir_ + "/htdocs/plazetpic/"; }
   [[nodiscard]] std::string ini_file() const { return cgi_dir() + "/plazet.ini"; }
-  // A file of board `board`'s data directory.
   [[nodiscard]] std::string board_file(long board, const std::string& name) const {
     return data_dir() + std::to_string(board) + "/" + name;
   }
+  [[nodiscard]] std::string slot(long board, int sel_no, int slot) const {
+    return pic_dir() + std::to_string(board) + "/x" + std::to_string(sel_no) + "/" +
+           std::to_string(slot) + "/";
+  }
 
-  // Runs the program; `env` holds the CGI variables (REQUEST_METHOD, ...).
-  [[nodiscard]] std::string run(const std::map<std::string, std::string>& env,
-                                const std::string& body = "") const;
-  [[nodiscard]] std::string get(const std::string& query, const std::string& agent = kAgent) const;
+  // Runs the program; `env` holds the CGI variables besides the usual ones.
+  [[nodiscard]] std::string run(const Env& env, const std::string& body = "") const;
+  [[nodiscard]] std::string get(const std::string& query, const std::string& agent = kAgent) const {
+    return run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", query}, {"HTTP_USER_AGENT", agent}});
+  }
   [[nodiscard]] std::string post_form(const std::string& body,
-                                      const std::string& agent = kAgent) const;
-  [[nodiscard]] std::string post(const Multipart& form, const std::string& agent = kAgent) const;
-
-  // Appends a line to user.mst: the whole line, or the usual fields.
-  void add_user_line(const std::string& line) const;
-  void add_user(const std::string& id, int level = 1, int mode = 1, int write_mode = 1,
-                const std::string& language = "") const;
+                                      const std::string& agent = kAgent) const {
+    return run({{"CONTENT_TYPE", "application/x-www-form-urlencoded"}, {"HTTP_USER_AGENT", agent}},
+               body);
+  }
+  [[nodiscard]] std::string post(const Multipart& form) const {
+    return run(
+        {{"CONTENT_TYPE", std::string("multipart/form-data; boundary=") + Multipart::kBoundary}},
+        form.done());
+  }
   // Logs in and returns the session key from the frame set ("" for none).
-  [[nodiscard]] std::string log_in(const std::string& id, const std::string& password = "pw",
-                                   const std::string& agent = kAgent) const;
-  void setting(const std::string& name, const std::string& value) const;
+  [[nodiscard]] std::string log_in(const std::string& id, const std::string& agent = kAgent) const {
+    const std::string page = post_form("uid=" + id + "&upw=pw&JOB=TOP", agent);
+    const std::size_t at = page.find("?SKEY=");
+    return at == std::string::npos ? "" : page.substr(at + 6, page.find('&', at) - at - 6);
+  }
+  // `user`'s key, logged in on first use, and a GET with it before `query`.
+  [[nodiscard]] std::string key(const std::string& user) {
+    if (!keys_.count(user)) keys_[user] = log_in(user);
+    return keys_[user];
+  }
+  [[nodiscard]] std::string as(const std::string& user, const std::string& query) {
+    return get("SKEY=" + key(user) + "&" + query);
+  }
 
-  // Runs `work` on the site's data holding the exclusive data lock; the lock
-  // is gone before the program runs again.
-  void with_store(const std::function<void(Store&, const WriteToken&)>& work) const;
-  // A new board (or other folder kind) at the end of the tree; `change`
-  // edits its settings record.
-  long new_board(const std::string& name, const std::function<void(B_TITLE2&)>& change = {},
+  // USER_ID,USER_NAME,USER_LEVEL,E_MAIL_ADDR,USER_PASS,P_GROUP,USER_DISP_DEF,
+  // MODE,WRITE_MODE,LANGUAGE,PICFILE,NO_READ_MODE,
+  void add_user_line(const std::string& line) const {
+    std::ofstream(data_dir() + "user.mst", std::ios::app | std::ios::binary) << line << "\n";
+  }
+  void add_user(const std::string& id, int level = 1, int mode = 1, int write_mode = 1,
+                const std::string& language = "") const {
+    add_user_line(id + ",Name of " + id + "," + std::to_string(level) + ",,pw,0,1," +
+                  std::to_string(mode) + "," + std::to_string(write_mode) + "," + language +
+                  ",,0,");
+  }
+  void setting(const std::string& name, const std::string& value) const {
+    write_file(ini_file(), read_file(ini_file()) + name + "," + value + ",\n");
+  }
+
+  // Runs `work` holding the exclusive data lock.
+  void with_store(const std::function<void(Store&, const WriteToken&)>& work) const {
+    const DataLock lock = DataLock::acquire(data_dir(), LockMode::kExclusive);
+    Store store(data_dir());
+    work(store, lock.write_token());
+  }
+  // A new folder at the end of the tree; `change` edits its settings.
+  long new_board(const std::string& name, const Change& change = {},
                  int kind = B_TITLE::kBoard) const;
+  void change_board(long board, const Change& change) const;
   // Stores a message with its body and the writer's read mark; its number.
   int post(long board, const Msg& m) const;
+  void mark_deleted(long board, int sel_no) const;
+  // An attachment record and its file in slot `n`.
+  void attach(long board, int sel_no, int n, const std::string& name,
+              const std::string& data) const;
   [[nodiscard]] std::vector<INDEX_DATA> index(long board) const;
   [[nodiscard]] std::vector<std::string> readers(long board, long sel_no) const;
 
-  void write_file(const std::string& path, const std::string& contents) const;
-  [[nodiscard]] std::string read_file(const std::string& path) const;
-  [[nodiscard]] static bool exists(const std::string& path);
+  static void write_file(const std::string& path, const std::string& contents) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+  }
+  [[nodiscard]] static std::string read_file(const std::string& path) {
+    if (!std::filesystem::is_regular_file(path)) return "";
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  [[nodiscard]] static bool exists(const std::string& path) {
+    return std::filesystem::exists(path);
+  }
 
  private:
   std::string dir_;
+  std::map<std::string, std::string> keys_;
 };
 
 [[nodiscard]] inline bool has(const std::string& page, const std::string& part) {
   return page.find(part) != std::string::npos;
 }
+// Expects each of `parts` somewhere in `page`.
+inline void expect_parts(const std::string& page, std::initializer_list<std::string> parts) {
+  for (const std::string& part : parts) EXPECT_TRUE(has(page, part)) << part;
+}
+// Every capture of `pattern` (its first group) in `page`.
+[[nodiscard]] std::vector<std::string> all(const std::string& page, const std::string& pattern);
+// The rows of tests/cgi/data/`name`: fields split at "|" and trimmed, "\r"
+// and "\n" written out; blank lines and "#" lines skipped.
+[[nodiscard]] std::vector<std::vector<std::string>> table(const std::string& name);
 // Language text `n` of the shipped Japanese table, read from the file here.
 [[nodiscard]] std::string text(int n);
 // A golden page of tests/cgi/golden with its placeholders filled in.
 [[nodiscard]] std::string golden(const std::string& name, const std::string& key = "",
                                  const std::string& date = "");
 // The HTTP header and HEAD every page starts with.
-[[nodiscard]] std::string head();
+[[nodiscard]] inline std::string head() {
+  return "Content-type: text/html\n\n<HTML>\n<HEAD>\n" + text(1) + "</HEAD>\n<!--" + text(2) +
+         "-->\n";
+}
 // The refusal page; `before_body` is what a page prints between HEAD and BODY.
-[[nodiscard]] std::string refusal(const std::string& before_body = "");
+[[nodiscard]] inline std::string refusal(const std::string& before_body = "") {
+  return head() + before_body + golden("refusal.html").substr(head().size());
+}
 // A hidden field as the pages print it.
-[[nodiscard]] std::string hidden(const std::string& name, const std::string& value);
+[[nodiscard]] inline std::string hidden(const std::string& name, const std::string& value) {
+  return "<INPUT TYPE=\"hidden\" name=\"" + name + "\" value=\"" + value + "\">\n";
+}
 
 }  // namespace plazet::testing

@@ -22,12 +22,17 @@ std::string now() {
 TEST(GoldenPageTest, EachPageFamilyIsPrintedExactly) {
   CgiSite site;
   std::filesystem::remove(site.pic_dir() + "link.html");
-  site.add_user_line("taro,Taro,1,,pw,0,1,1,1,,,0,");
-  site.add_user_line("hana,Hana,1,,pw,0,1,1,1,,,0,");
+  for (const char* line : {"taro,Taro,1,,pw,0,1,1,1,,,0,", "hana,Hana,1,,pw,0,1,1,1,,,0,"}) {
+    site.add_user_line(line);
+  }
   ASSERT_EQ(site.new_board("Notices"), 1);
   ASSERT_EQ(site.post(1, {.writer = "hana", .title = "Hello", .body = "Hi all"}), 1);
-  ASSERT_EQ(site.post(1, {.writer = "taro", .parent = 1, .title = "Thanks", .body = ">Hi all\rOK",
-                          .priority = 1, .date = "2024/05/02 10:00"}),
+  ASSERT_EQ(site.post(1, {.writer = "taro",
+                          .parent = 1,
+                          .title = "Thanks",
+                          .body = ">Hi all\rOK",
+                          .priority = 1,
+                          .date = "2024/05/02 10:00"}),
             2);
   const std::string key = site.log_in("taro");
   ASSERT_FALSE(key.empty());
@@ -40,6 +45,8 @@ TEST(GoldenPageTest, EachPageFamilyIsPrintedExactly) {
   // In this order: the message page writes taro's read mark last.
   const Case cases[] = {
       {"login.html", ""},
+      {"closing.html", "JOB=BORDWRITEFIN"},  // no key: the posting window closes itself
+      {"frameset.html", k + "&JOB=TOP"},
       {"invalid_key.html", "SKEY=12345&JOB=ROOM&FOLDER_NO=1"},
       {"error.html", k + "&JOB=BORDWRITEWR&FOLDER_NO=1&WRITE_TITLE=&WRITE_DATA=x", true},
       {"refusal.html", k + "&JOB=DETAILS&FOLDER_NO=9&SEL_NO=1"},
