@@ -4,9 +4,10 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include "cases.h"
+#include "data_dir_test.h"
 #include "frame/form.h"
 #include "store/file_io.h"
-#include "data_dir_test.h"
 
 namespace plazet {
 namespace {
@@ -25,13 +26,6 @@ class Body {
  private:
   UniqueFd fd_;
 };
-
-CgiEnv get(const std::string& query) {
-  CgiEnv env;
-  env.REQUEST_METHOD = "GET";
-  env.QUERY_STRING = query;
-  return env;
-}
 
 CgiEnv post(const std::string& type, std::size_t length) {
   CgiEnv env;
@@ -61,72 +55,36 @@ int parse(FormInput& form, const CgiEnv& env, const std::string& body, const Tem
   return form.cgi_get(env, b.fd(), dir.prefix());
 }
 
-// Every field as "name=value", " | " between.
-std::string dump(const FormInput& form) {
-  std::string out;
-  for (const auto& f : form.fields()) out += (out.empty() ? "" : " | ") + f.name + "=" + f.value;
-  return out;
-}
-
-// A request, what cgi_get returns, the fields it leaves and the first upload file.
-struct FormCase {
-  const char* name;
-  CgiEnv env;
-  std::string body;
-  int result;
-  std::string fields;
-  std::string upload = "-";  // CGI0, "-" for none
-};
-
 TEST(FormTest, RequestsGiveTheirFields) {
-  const std::string text = text_part("JOB", "ROOM") + text_part("empty", "") + text_part("TITLE", "a\r\nb \x82\xa0") + kEnd;
-  const std::string big = text_part("big", std::string(100000, 'v')) + text_part("exact", std::string(99998, 'w')) + kEnd;
-  const std::string two = text_part("a", "1") + text_part("b", "2") + kEnd;
-  const std::string full = text_part("a", "1") + file_part("F", "f.bin", std::string(5000, 'z')) + text_part("b", "2") + kEnd;
-  const std::string late = "preamble\r\n" + text_part("a", "1") + kEnd + text_part("late", "x");
-  const std::string extra = file_part("F", "a.txt", "DATA", "Content-Type: text/plain\r\nX-Extra: 1\r\n") + kEnd;
-  const std::string bare = file_part("F", "a.txt", "DATA", "") + kEnd;
-  const std::string unnamed = file_part("FILE1", "", "ignored") + kEnd;
-  const std::string forged = text_part("FILE1", "x.gif,plazet.ini") + kEnd;
-  CgiEnv negative = post("application/x-www-form-urlencoded", 0), head = get("a=1");
-  negative.CONTENT_LENGTH = "-5";
-  head.REQUEST_METHOD = "HEAD";
-  const FormCase cases[] = {
-      {"repeated and valueless", get("a=1&a=2&b"), "", 0, "a=1 | a=2 | b="},
-      // A non-hex digit follows the decoding arithmetic: 16*35+35 for "zz".
-      {"plus, percent, empty pieces", get("v=x+y%2Bz&%41=q=r&&t=%zz&"), "", 0, "v=x y+z | A=q=r | = | t=\x53"},
-      {"JIS and EUC arrive as Shift-JIS", get("j=%1B%24B%24%22%1B%28B&e=%A4%A2&s=%82%A0%0C"), "", 0, "j=\x82\xa0 | e=\x82\xa0 | s=\x82\xa0\x0c"},
-      {"NUL ends a value", get("v=ab%00cd"), "", 0, "v=ab"},
-      {"post reads exactly the length", post("Application/X-WWW-Form-Urlencoded", 9), "uid=a&b=cEXTRA", 0, "uid=a | b=c"},
-      {"post of length zero", post("application/x-www-form-urlencoded", 0), "a=1", -2, ""},
-      {"negative length", negative, "a=1", -2, ""},
-      {"HEAD", head, "", 0, ""},
-      {"empty query", get(""), "", 0, ""},
-      {"charset parameter makes it multipart", post("application/x-www-form-urlencoded; charset=UTF-8", 7), "a=1&b=2", 0, ""},
-      {"text parts keep their bytes", post(kType, text.size()), text, 0, "JOB=ROOM | empty= | TITLE=a\r\nb \x82\xa0"},
-      {"long values cut to 99998 bytes", post(kType, big.size()), big, 0, "big=" + std::string(99998, 'v') + " | exact=" + std::string(99998, 'w')},
-      {"one extra header line ends up in the file", post(kType, extra.size()), extra, 0, "F=a.txt,CGI0", "\r\nDATA"},
-      {"part without a type line", post(kType, bare.size()), bare, 0, "F=a.txt,CGI0", "DATA"},
-      {"empty file name: empty value, no file", post(kType, unnamed.size()), unnamed, 0, "FILE1="},
-      {"a text field may look like an upload", post(kType, forged.size()), forged, 0, "FILE1=x.gif,plazet.ini"},
-      {"no boundary", post("multipart/form-data", two.size()), two, 0, ""},
-      {"truncated body keeps whole fields, no half file", post(kType, full.size()), full.substr(0, full.find(std::string(5000, 'z')) + 2000), 0, "a=1"},
-      {"length ends the read", post(kType, two.find("------XyZ", 5) + 11), two, 0, "a=1"},
-      {"preamble skipped, closing delimiter ends", post(kType, late.size()), late, 0, "a=1"},
-  };
-  for (const FormCase& c : cases) {
+  const std::vector<testing::Case> cases = testing::load_cases("form.cases");
+  ASSERT_GE(cases.size(), 20u);
+  for (const testing::Case& c : cases) {
+    const std::vector<std::string>& f = c.fields;
+    ASSERT_EQ(f.size(), 8u) << c.line;
+    const bool query = f[1] == "GET" || f[1] == "HEAD";
+    CgiEnv env;
+    env.REQUEST_METHOD = f[1];
+    env.CONTENT_TYPE = f[2];
+    env.CONTENT_LENGTH = f[3] == "*" ? std::to_string(f[4].size()) : f[3];
+    if (query) env.QUERY_STRING = f[4];
     TempDir dir;
     FormInput form;
-    EXPECT_EQ(parse(form, c.env, c.body, dir), c.result) << c.name;
-    EXPECT_EQ(dump(form), c.fields) << c.name;
-    EXPECT_EQ(dir.exists("CGI0") ? dir.read("CGI0") : "-", c.upload) << c.name;
+    EXPECT_EQ(parse(form, env, query ? "" : f[4], dir), std::stoi(f[5])) << f[0];
+    std::string fields;
+    for (const auto& field : form.fields()) {
+      fields += (fields.empty() ? "" : " | ") + field.name + "=" + field.value;
+    }
+    EXPECT_EQ(fields, f[6]) << f[0];
+    EXPECT_EQ(dir.exists("CGI0") ? dir.read("CGI0") : "-", f[7]) << f[0];
   }
 }
 
 TEST(FormTest, NamesAreCutAndLookedUpExactly) {
   TempDir dir;
   FormInput form;
-  ASSERT_EQ(parse(form, get(std::string(1200, 'n') + "=1&a=1&a=2"), "", dir), 0);
+  ASSERT_EQ(parse(form, post("application/x-www-form-urlencoded", 1210),
+                  std::string(1200, 'n') + "=1&a=1&a=2", dir),
+            0);
   EXPECT_EQ(form.fields()[0].name.size(), 999u);
   EXPECT_EQ(form.cgi_getvalue("a", 1), "2");
   EXPECT_EQ(form.cgi_getvalue("a", 2), "");
