@@ -6,6 +6,7 @@
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "boards/uploads.h"
+#include "cases.h"
 #include "data_dir_test.h"
 
 namespace plazet {
@@ -14,10 +15,13 @@ namespace {
 using testing::be32;
 using testing::padded;
 
-std::string raw_index(std::uint32_t board, std::uint32_t sel_no, std::uint32_t thread,
-                      std::uint32_t level, const std::string& title = "") {
-  return be32(board) + be32(sel_no) + be32(0) + be32(thread) + be32(level) + be32(0) +
-         padded("", 20) + padded("", 22) + padded(title, 82) + be32(0) + be32(0) + be32(0);
+// The records of a section of index.cases as one file.
+std::string index_file(const std::string& section) {
+  std::string out;
+  for (const testing::Case& c : testing::load_cases("index.cases")) {
+    if (c.section == section) out += c.fields.at(0);
+  }
+  return out;
 }
 std::string raw_mark(std::uint32_t sel_no, const std::string& id) {
   return be32(sel_no) + padded(id, 24) + be32(0);
@@ -35,19 +39,15 @@ class BoardsTest : public testing::DataDirTest {
     m.WRITE_TITLE = "t";
     return WriteINDEX_DATA(store(), w(), m);
   }
-  // "SEL_NO/THREAD_NO/RES_LEVEL" per whole record of the stored index.
+  // "SEL_NO/THREAD_NO/RES_LEVEL" of each record, in file order, as a new request reads them.
   std::string layout(long board) {
-    const std::string bytes = read(std::to_string(board) + "/index.dat");
     std::string out;
-    for (std::size_t at = 0; at + 160 <= bytes.size(); at += 160) {
-      out += std::to_string(load(bytes, at + 4)) + "/" + std::to_string(load(bytes, at + 12)) +
-             "/" + std::to_string(load(bytes, at + 16)) + " ";
+    Store& s = fresh();
+    for (long p = 1; auto r = ReadINDEX_DATA(s, board, p, IndexKey::kPosition); ++p) {
+      out += std::to_string(r->SEL_NO) + "/" + std::to_string(r->THREAD_NO) + "/" +
+             std::to_string(r->RES_LEVEL) + " ";
     }
     return out;
-  }
-  static std::uint32_t load(const std::string& b, std::size_t at) {
-    auto u = [&](std::size_t i) { return static_cast<std::uint32_t>(b[at + i] & 0xFF); };
-    return (u(0) << 24) | (u(1) << 16) | (u(2) << 8) | u(3);
   }
 };
 
@@ -67,10 +67,7 @@ TEST_F(BoardsTest, FirstMessageCreatesThePrivateBoardAndTheAuthorsMark) {
   std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store(), w(), m);
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->SEL_NO, 1);
-  EXPECT_EQ(read("3/index.dat"),
-            be32(3) + be32(1) + be32(2) + be32(1) + be32(0) + be32(0xFFFFFFFE) +
-                padded("2024/05/01 09:30", 20) + padded(std::string(21, 'W'), 22) +
-                padded(std::string(81, 'T'), 82) + be32(2) + be32(0) + be32(0x7F000001));
+  EXPECT_EQ(read("3/index.dat"), index_file("first message"));
   EXPECT_EQ(read("3/r1.dat"), raw_mark(1, std::string(21, 'W')));
   EXPECT_EQ(dir_.mode("3"), 0700u);
   ASSERT_TRUE(post(3, 1));
@@ -83,10 +80,6 @@ TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
   EXPECT_EQ(layout(4), "1/1/0 2/1/1 3/1/2 5/1/2 4/1/1 7/1/2 6/6/0 8/6/1 ");
   for (int m = 1; m <= 8; ++m)
     EXPECT_EQ(read("4/r" + std::to_string(m) + ".dat"), raw_mark(m, "Taro")) << m;
-  std::vector<int> order;
-  for (long p = 1; auto r = ReadINDEX_DATA(fresh(), 4, p, IndexKey::kPosition); ++p)
-    order.push_back(r->SEL_NO);
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 5, 4, 7, 6, 8}));
   // A reply whose parent is gone starts a top entry of its parent's thread.
   ASSERT_TRUE(DeleteINDEX_DATA(store(), w(), 4, 8));
   std::optional<INDEX_DATA> orphan = post(4, 8);
@@ -99,11 +92,7 @@ TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
 // A board's index as it may lie after damage or hand editing, and what the
 // readers make of it.
 TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
-  write("6/index.dat", raw_index(6, 3, 3, 0, "a") + raw_index(6, 5, 5, 0, "first five") +
-                           raw_index(6, 0, 2, 0, "zero") + raw_index(6, 0xFFFFFFFF, 2, 0, "minus") +
-                           raw_index(6, 5, 5, 0, "second five") +
-                           raw_index(6, 0x7FFFFFFF, 4, 0, "max") + raw_index(6, 4, 4, 1, "last") +
-                           "partial");
+  write("6/index.dat", index_file("damaged"));
   Store& s = store();
   EXPECT_EQ(CountINDEX_DATA(s, 6), 7u);
   EXPECT_EQ(ReadINDEX_DATA(s, 6, 5, IndexKey::kSelNo)->WRITE_TITLE, "first five");
@@ -117,8 +106,7 @@ TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
   EXPECT_EQ(ReadINDEX_DATA_G(s, 6, 1, 2)->WRITE_TITLE, "minus");
   EXPECT_FALSE(ReadINDEX_DATA_G(s, 6, 2, 2));
   // Equal highest numbers: the later record.
-  write("7/index.dat", raw_index(7, 5, 5, 0, "first five") + raw_index(7, 2, 2, 0) +
-                           raw_index(7, 5, 5, 0, "second five"));
+  write("7/index.dat", index_file("equal highest"));
   EXPECT_EQ(ReadINDEX_DATA_MAX(fresh(), 7, IndexMax::kHighestNumber)->WRITE_TITLE, "second five");
   // Numbers follow the highest present, not the count.
   EXPECT_EQ(post(7, 0)->SEL_NO, 6);
