@@ -1,5 +1,6 @@
 #include "text/sanitize.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -22,15 +23,9 @@ using namespace std::string_literals;
 // attributes, an unquoted value runs to a blank or ">") and reports every
 // surviving tag a browser would act on.
 
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-bool is_letter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
+constexpr auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r' && c != '\v'); };
+constexpr auto is_letter = [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+constexpr auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
 // Value of a digit in base 10 or 16, or -1.
 int digit_value(char c, bool hex) {
   if (is_digit(c)) return c - '0';
@@ -57,12 +52,9 @@ const std::vector<std::string> kAddressAttributes = {
     "formaction", "srcdoc",   "xlink:href", "action", "background", "dynsrc", "lowsrc",
     "data",       "codebase", "poster",     "srcset", "code",       "archive"};
 
-bool contains(const std::vector<std::string>& list, const std::string& item) {
-  for (const std::string& s : list) {
-    if (s == item) return true;
-  }
-  return false;
-}
+auto contains = [](const std::vector<std::string>& list, const std::string& item) {
+  return std::ranges::find(list, item) != list.end();
+};
 
 // Decodes character references as a browser does in an attribute value
 // (numeric ones with or without ";", the named ones used to hide schemes).
@@ -220,7 +212,8 @@ std::string active_content(std::string_view h) {
 // The injection vectors: every one must come out without active content.
 std::vector<std::string> vectors() {
   std::vector<std::string> out;
-  for (const testing::Case& c : testing::load_cases("sanitize_vectors.txt")) out.push_back(c.fields.at(0));
+  for (const testing::Case& c : testing::load_cases("sanitize_vectors.txt"))
+    out.push_back(c.fields.at(0));
   return out;
 }
 const std::vector<std::string> kVectors = vectors();
@@ -231,21 +224,15 @@ TEST(SanitizeTest, CheckerSeesEveryVectorAsActive) {
   for (const std::string& v : kVectors) EXPECT_NE(active_content(v), "") << v;
 }
 
+// Every vector alone, after a lead byte or inside text must come out
+// harmless; filtering the output again changes nothing.
 TEST(SanitizeTest, NoVectorKeepsActiveContent) {
   ASSERT_GE(kVectors.size(), 90u);
   for (const std::string& v : kVectors) {
-    std::string out = sanitize_html(v).str();
-    EXPECT_EQ(active_content(out), "") << "input: " << v << "\noutput: " << out;
-    // Filtering again changes nothing.
-    EXPECT_EQ(sanitize_html(out), out) << v;
-  }
-}
-
-TEST(SanitizeTest, VectorsAfterALeadByteOrInsideText) {
-  for (const std::string& v : kVectors) {
-    for (const std::string& wrap : {"\x82"s, "\x95\x5C"s, "x "s, "<b>"s}) {
+    for (const std::string& wrap : {""s, "\x82"s, "\x95\x5C"s, "x "s, "<b>"s}) {
       std::string out = sanitize_html(wrap + v + wrap).str();
       EXPECT_EQ(active_content(out), "") << "input: " << wrap << v << "\noutput: " << out;
+      EXPECT_TRUE(!wrap.empty() || sanitize_html(out) == out) << "filtered twice: " << v;
     }
   }
 }
