@@ -4,6 +4,8 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <tuple>
+
 #include "cases.h"
 #include "data_dir_test.h"
 #include "frame/form.h"
@@ -13,19 +15,6 @@ namespace plazet {
 namespace {
 
 using testing::TempDir;
-
-// The request body as the web server hands it over: a descriptor.
-class Body {
- public:
-  explicit Body(const std::string& data) : fd_(::memfd_create("body", 0)) {
-    EXPECT_TRUE(write_all(fd_.get(), data));
-    ::lseek(fd_.get(), 0, SEEK_SET);
-  }
-  [[nodiscard]] int fd() const { return fd_.get(); }
-
- private:
-  UniqueFd fd_;
-};
 
 CgiEnv post(const std::string& type, std::size_t length) {
   CgiEnv env;
@@ -42,17 +31,19 @@ std::string text_part(const std::string& name, const std::string& value) {
          "\r\n";
 }
 
-std::string file_part(const std::string& name, const std::string& file, const std::string& data,
-                      const std::string& extra_headers = "Content-Type: image/gif\r\n") {
+std::string file_part(const std::string& name, const std::string& file, const std::string& data) {
   return "------XyZ\r\nContent-Disposition: form-data; name=\"" + name + "\"; filename=\"" + file +
-         "\"\r\n" + extra_headers + "\r\n" + data + "\r\n";
+         "\"\r\nContent-Type: image/gif\r\n\r\n" + data + "\r\n";
 }
 
 const std::string kEnd = "------XyZ--\r\n";
 
+// Parses a request whose body comes on a descriptor, as the web server hands it over.
 int parse(FormInput& form, const CgiEnv& env, const std::string& body, const TempDir& dir) {
-  Body b(body);
-  return form.cgi_get(env, b.fd(), dir.prefix());
+  UniqueFd fd(::memfd_create("body", 0));
+  EXPECT_TRUE(write_all(fd.get(), body));
+  ::lseek(fd.get(), 0, SEEK_SET);
+  return form.cgi_get(env, fd.get(), dir.prefix());
 }
 
 TEST(FormTest, RequestsGiveTheirFields) {
@@ -131,22 +122,17 @@ TEST(MultipartTest, TemporaryNamesTakeTheSmallestFreeNumber) {
 
 TEST(UploadSweepTest, RemovesOnlyUploadFilesUnusedForAnHour) {
   TempDir dir;
-  dir.write("CGI0", "old");
-  dir.write("cgi7", "old");
-  dir.write("CGI1", "fresh");
-  dir.write("other", "old");
-  std::time_t now = std::time(nullptr);
-  for (const char* name : {"CGI0", "cgi7", "other"}) {
-    struct utimbuf times {
-      now - 3601, now - 3601
-    };
+  const std::time_t now = std::time(nullptr);
+  // A file, the seconds since it was last used, whether the sweep keeps it.
+  const std::tuple<const char*, int, bool> files[] = {
+      {"CGI0", 3601, false}, {"cgi7", 3601, false}, {"CGI1", 3599, true}, {"other", 3601, true}};
+  for (const auto& [name, age, kept] : files) {
+    dir.write(name, "x");
+    const utimbuf times{now - age, now - age};
     ASSERT_EQ(::utime(dir.file(name).c_str(), &times), 0);
   }
   sweep_upload_files(dir.prefix(), now);
-  EXPECT_FALSE(dir.exists("CGI0"));
-  EXPECT_FALSE(dir.exists("cgi7"));
-  EXPECT_TRUE(dir.exists("CGI1"));
-  EXPECT_TRUE(dir.exists("other"));
+  for (const auto& [name, age, kept] : files) EXPECT_EQ(dir.exists(name), kept) << name;
 }
 
 }  // namespace
