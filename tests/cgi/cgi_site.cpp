@@ -87,23 +87,6 @@ int CgiSite::post(long board, const Msg& m) const {
   return number;
 }
 
-void CgiSite::change_board(long board, const Change& change) const {
-  with_store([&](Store& s, const WriteToken& w) {
-    B_TITLE2 b = ReadB_TITLE2(s, board).value_or(B_TITLE2{});
-    b.FOLDER_NO = static_cast<std::int32_t>(board);
-    change(b);
-    if (!ReWriteB_TITLE2(s, w, b)) throw std::runtime_error("settings");
-  });
-}
-
-void CgiSite::mark_deleted(long board, int sel_no) const {
-  with_store([&](Store& s, const WriteToken& w) {
-    INDEX_DATA m = ReadINDEX_DATA(s, board, sel_no, IndexKey::kSelNo).value();
-    m.DEL_FLG = 1;
-    if (!ReWriteINDEX_DATA(s, w, m)) throw std::runtime_error("mark_deleted");
-  });
-}
-
 void CgiSite::attach(long board, int sel_no, int n, const std::string& name,
                      const std::string& data) const {
   with_store([&](Store& s, const WriteToken& w) {
@@ -127,17 +110,13 @@ std::vector<std::string> CgiSite::readers(long board, long sel_no) const {
   return ids;
 }
 
-namespace {
-
 // A file of tests/cgi, which must not be empty.
-std::string here(const std::string& name) {
+static std::string here(const std::string& name) {
   const std::string dir = __FILE__;
   std::string contents = CgiSite::read_file(dir.substr(0, dir.rfind('/') + 1) + name);
   if (contents.empty()) throw std::runtime_error("cannot read " + name);
   return contents;
 }
-
-}  // namespace
 
 // A line "n,text": the text runs to the first one-byte comma, two-byte
 // characters taken whole, 99 bytes at most.
@@ -165,6 +144,12 @@ std::vector<std::string> all(const std::string& page, const std::string& pattern
   for (std::sregex_iterator it(page.begin(), page.end(), re), end; it != end; ++it) {
     out.push_back((*it)[1]);
   }
+  return out;
+}
+
+std::string joined(const std::string& page, const std::string& pattern) {
+  std::string out;
+  for (const std::string& part : all(page, pattern)) out += (out.empty() ? "" : " ") + part;
   return out;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -141,10 +142,23 @@ class CgiSite {
   // A new folder at the end of the tree; `change` edits its settings.
   long new_board(const std::string& name, const Change& change = {},
                  int kind = B_TITLE::kBoard) const;
-  void change_board(long board, const Change& change) const;
+  void change_board(long board, const Change& change) const {
+    with_store([&](Store& s, const WriteToken& w) {
+      B_TITLE2 b = ReadB_TITLE2(s, board).value_or(B_TITLE2{});
+      b.FOLDER_NO = static_cast<std::int32_t>(board);
+      change(b);
+      if (!ReWriteB_TITLE2(s, w, b)) throw std::runtime_error("settings");
+    });
+  }
   // Stores a message with its body and the writer's read mark; its number.
   int post(long board, const Msg& m) const;
-  void mark_deleted(long board, int sel_no) const;
+  void mark_deleted(long board, int sel_no) const {
+    with_store([&](Store& s, const WriteToken& w) {
+      INDEX_DATA m = ReadINDEX_DATA(s, board, sel_no, IndexKey::kSelNo).value();
+      m.DEL_FLG = 1;
+      if (!ReWriteINDEX_DATA(s, w, m)) throw std::runtime_error("mark_deleted");
+    });
+  }
   // An attachment record and its file in slot `n`.
   void attach(long board, int sel_no, int n, const std::string& name,
               const std::string& data) const;
@@ -177,6 +191,8 @@ inline void expect_parts(const std::string& page, std::initializer_list<std::str
 }
 // Every capture of `pattern` (its first group) in `page`.
 [[nodiscard]] std::vector<std::string> all(const std::string& page, const std::string& pattern);
+// The captures of all() joined by single spaces: "1 3 2".
+[[nodiscard]] std::string joined(const std::string& page, const std::string& pattern);
 // The rows of tests/cgi/data/`name`: fields split at "|" and trimmed, "\r"
 // and "\n" written out; blank lines and "#" lines skipped.
 [[nodiscard]] std::vector<std::vector<std::string>> table(const std::string& name);
@@ -193,6 +209,12 @@ inline void expect_parts(const std::string& page, std::initializer_list<std::str
 // The refusal page; `before_body` is what a page prints between HEAD and BODY.
 [[nodiscard]] inline std::string refusal(const std::string& before_body = "") {
   return head() + before_body + golden("refusal.html").substr(head().size());
+}
+// A cell of a listing row as the pages print it.
+[[nodiscard]] inline std::string cell(const std::string& align, const std::string& content,
+                                      const char* color = "#FFFFFF") {
+  return std::string("\t<TD NOWRAP BGCOLOR=\"") + color + "\" ALIGN=\"" + align + "\">" + content +
+         "</TD>\n";
 }
 // A hidden field as the pages print it.
 [[nodiscard]] inline std::string hidden(const std::string& name, const std::string& value) {
