@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cases.h"
 #include "boards/uploads.h"
+#include "cases.h"
 #include "frame/settings.h"
 #include "store/be_codec.h"
 #include "store/line_reader.h"
@@ -102,10 +102,11 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
      [](const Args& a) {
        const std::optional<MST_USER> u = parse_user_line(a.at(0));
        if (!u) return std::string("none");
-       return u->USER_ID + "|" + u->USER_NAME + "|" + std::to_string(u->USER_LEVEL) + "|" + u->E_MAIL_ADDR + "|" +
-              u->USER_PASS + "|" + std::to_string(u->P_GROUP) + "|" + std::to_string(u->USER_DISP_DEF) + "|" +
-              std::to_string(u->MODE) + "|" + std::to_string(u->WRITE_MODE) + "|" + u->LANGUAGE + "|" + u->PICFILE +
-              "|" + std::to_string(u->NO_READ_MODE);
+       return u->USER_ID + "|" + u->USER_NAME + "|" + std::to_string(u->USER_LEVEL) + "|" +
+              u->E_MAIL_ADDR + "|" + u->USER_PASS + "|" + std::to_string(u->P_GROUP) + "|" +
+              std::to_string(u->USER_DISP_DEF) + "|" + std::to_string(u->MODE) + "|" +
+              std::to_string(u->WRITE_MODE) + "|" + u->LANGUAGE + "|" + u->PICFILE + "|" +
+              std::to_string(u->NO_READ_MODE);
      }},
     {"make_ini_path", [](const Args& a) { return make_ini_path(a.at(0)); }},
     {"jis2sjis",
@@ -118,10 +119,14 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
     {"whatKanjiCode",
      [](const Args& a) {
        switch (whatKanjiCode(a.at(0))) {
-         case KanjiCode::kShiftJis: return "sjis";
-         case KanjiCode::kEuc: return "euc";
-         case KanjiCode::kJis: return "jis";
-         default: return "none";
+         case KanjiCode::kShiftJis:
+           return "sjis";
+         case KanjiCode::kEuc:
+           return "euc";
+         case KanjiCode::kJis:
+           return "jis";
+         default:
+           return "none";
        }
      }},
     {"JisToShiftJis", [](const Args& a) { return in_place(JisToShiftJisWithLen, a.at(0)); }},
@@ -172,11 +177,16 @@ INSTANTIATE_TEST_SUITE_P(Tables, TextCases,
 TEST(TextLimitsTest, LongTextsAreCutWhereTheirLimitsSay) {
   const std::string a(99999, 'a'), a8 = a.substr(1), a7 = a.substr(2);
   const std::pair<std::string, std::string> br[] = {
-      {a + "bc", a + "b"},            // 100000 bytes is past the limit
-      {a + "\rb", a + "<BR>\n"},      // a break that starts at 99999 is written whole
+      {a + "bc", a + "b"},        // 100000 bytes is past the limit
+      {a + "\rb", a + "<BR>\n"},  // a break that starts at 99999 is written whole
       {a8 + "\rb", a8 + "<BR>\n"},
-      {a8 + "\x82\xA0" "b", a8 + "\x82\xA0"},  // a character is never split
-      {a7 + "\x82\xA0" "bc", a7 + "\x82\xA0" "b"},
+      {a8 + "\x82\xA0"
+            "b",
+       a8 + "\x82\xA0"},  // a character is never split
+      {a7 + "\x82\xA0"
+            "bc",
+       a7 + "\x82\xA0"
+            "b"},
       {std::string(200000, '\n') + "x", "x"},  // dropped LFs do not count
   };
   for (const auto& [in, out] : br) EXPECT_EQ(CrLf_to_BR(in), out) << in.size();
@@ -184,8 +194,10 @@ TEST(TextLimitsTest, LongTextsAreCutWhereTheirLimitsSay) {
   for (int i = 0; i < 60000; ++i) crlf += "ab\r\n", cr += "ab\r";
   EXPECT_EQ(CrLf_to_Cr(crlf), cr);
   // Upload names are cut to 251 bytes, never inside a character.
-  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(300, 'n') + ",CGI0")->file_name, std::string(251, 'n'));
-  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(250, 's') + "\x82\xA0,CGI0")->file_name, std::string(250, 's'));
+  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(300, 'n') + ",CGI0")->file_name,
+            std::string(251, 'n'));
+  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(250, 's') + "\x82\xA0,CGI0")->file_name,
+            std::string(250, 's'));
 }
 
 TEST(TextLimitsTest, CutoffAgreesWithRepeatedBackDateAndTheClockOverloads) {

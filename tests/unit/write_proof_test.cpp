@@ -7,6 +7,7 @@
 
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
+#include "data_dir_test.h"
 #include "folders/acl_files.h"
 #include "folders/folder_admin.h"
 #include "folders/folder_settings.h"
@@ -16,7 +17,6 @@
 #include "users/session_file.h"
 #include "users/system_log.h"
 #include "users/user_file.h"
-#include "data_dir_test.h"
 
 namespace plazet {
 namespace {
@@ -25,9 +25,11 @@ static_assert(!std::is_default_constructible_v<WriteToken>);
 static_assert(!std::is_constructible_v<WriteToken, LockMode>);
 
 // Each writer is callable with the proof and not without it.
-static_assert(std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, const WriteToken&, INDEX_DATA>);
+static_assert(
+    std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, const WriteToken&, INDEX_DATA>);
 static_assert(!std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, INDEX_DATA>);
-static_assert(!std::is_invocable_v<decltype(&WriteContentsDATA), Store&, long, long, std::string_view>);
+static_assert(
+    !std::is_invocable_v<decltype(&WriteContentsDATA), Store&, long, long, std::string_view>);
 static_assert(!std::is_invocable_v<decltype(&WriteREAD_POINT), Store&, long, const READ_POINT&>);
 static_assert(!std::is_invocable_v<decltype(&ReWriteMST_USER), Store&, const MST_USER&>);
 static_assert(!std::is_invocable_v<decltype(&WriteMST_SKEY), Store&, MST_SKEY, const Client&>);
@@ -42,8 +44,8 @@ static_assert(!std::is_invocable_v<decltype(&DelDIR), const std::string&>);
 
 // The proof is only ever lent by reference: nothing can be done with it
 // that does not go through the lock.
-static_assert(std::is_same_v<decltype(std::declval<const DataLock&>().write_token()),
-                             const WriteToken&>);
+static_assert(
+    std::is_same_v<decltype(std::declval<const DataLock&>().write_token()), const WriteToken&>);
 
 TEST(DataLockTest, OnlyAnExclusiveLockHandsOutTheWriteProof) {
   testing::TempDir dir;
