@@ -11,6 +11,11 @@
 #include "users/system_log.h"
 
 namespace plazet {
+
+int right_on(Request& req, long folder_no) {
+  return req.user ? chk_ACL(req.store, *req.user, folder_no) : kRightNone;
+}
+
 namespace {
 
 // Log-in: on success the user is the request's user. The log-in itself is
@@ -35,14 +40,6 @@ bool G_SkeyChk(Request& req) {
   req.user = user;
   return true;
 }
-
-}  // namespace
-
-int right_on(Request& req, long folder_no) {
-  return req.user ? chk_ACL(req.store, *req.user, folder_no) : kRightNone;
-}
-
-namespace {
 
 bool need_met(Request& req, Need need) {
   if (need == Need::kNone) return true;

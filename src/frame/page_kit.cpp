@@ -24,14 +24,18 @@ void print_body(Request& req) {
                  html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
 }
 
+void print_indented_body(Request& req) {
+  req.out.printf("\t\t");
+  print_body(req);
+}
+
 void print_page_end(Request& req) {
   req.out.printf("</BODY>\n");
   req.out.printf("</HTML>\n");
 }
 
 void print_refusal(Request& req) {
-  req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
-                 html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
+  print_indented_body(req);
   req.out.printf("%s\n", req.text(3));
   req.out.printf("<FORM>\n");
   req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n", req.text(4));

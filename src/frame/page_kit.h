@@ -15,6 +15,8 @@ namespace plazet {
 void header_printf(Request& req);
 // The BODY line with the installation's background picture.
 void print_body(Request& req);
+// The same BODY line as the board pages indent it (two tabs).
+void print_indented_body(Request& req);
 // "</BODY>" and "</HTML>".
 void print_page_end(Request& req);
 

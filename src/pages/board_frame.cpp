@@ -5,14 +5,16 @@
 namespace plazet {
 
 void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings) {
-  const Html pictures = html_attr(req.sys.CG_FILE_WEB_PATH);
   if (!settings.BACKPIC.empty()) {
-    req.out.printf("\t\t<BODY BACKGROUND=\"%s%ld/%s\" BGPROPERTIES=FIXED >\n", pictures, folder_no,
-                   url_segment(settings.BACKPIC));
+    req.out.printf("\t\t<BODY BACKGROUND=\"%s%ld/%s\" BGPROPERTIES=FIXED >\n",
+                   html_attr(req.sys.CG_FILE_WEB_PATH), folder_no, url_segment(settings.BACKPIC));
   } else if (!req.sys.BACK_GIF.empty()) {
-    req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n", pictures,
-                   html_attr(req.sys.BACK_GIF));
+    print_indented_body(req);
   }
+}
+
+Html posting_target(const Request& req) {
+  return req.user && req.user->WRITE_MODE == 2 ? Html("WBORDWRITE") : Html();
 }
 
 int text_columns(const Request& req) {

@@ -12,6 +12,10 @@ namespace plazet {
 // else no BODY tag at all.
 void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings);
 
+// Where the posting form opens: the separate window "WBORDWRITE" for users
+// who post there (WRITE_MODE 2), else the same frame.
+[[nodiscard]] Html posting_target(const Request& req);
+
 // Width of title fields and text areas: IECOLS for browsers whose agent
 // string contains "MSIE", NSCOLS for all others.
 [[nodiscard]] int text_columns(const Request& req);

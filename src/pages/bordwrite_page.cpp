@@ -32,8 +32,7 @@ void j_BORDWRITEFIN(Request& req) {
   req.out.printf("self.close()\n");
   req.out.printf("// -->\n");
   req.out.printf("</SCRIPT>\n");
-  req.out.printf("\t\t<BODY BACKGROUND=\"%s%s\" BGPROPERTIES=FIXED >\n",
-                 html_attr(req.sys.CG_FILE_WEB_PATH), html_attr(req.sys.BACK_GIF));
+  print_indented_body(req);
   print_title(req, req.text(294));
   req.out.printf("<P>\n");
   print_page_end(req);

@@ -265,11 +265,6 @@ Neighbours find_neighbours(const BoardIndex& records, long sel_no, long mode) {
   return n;
 }
 
-// Posting in a separate window (WRITE_MODE 2) sends the form there.
-Html write_target(bool own_window) {
-  return own_window ? Html("WBORDWRITE") : Html();
-}
-
 void print_step_button(Request& req, long board, long mode, std::optional<std::int32_t> target,
                        int caption, int alert) {
   req.out.printf("<TD>\n");
@@ -307,10 +302,10 @@ void print_navigation(Request& req, long board, long mode, const Neighbours& n) 
 // The opening of one button of the write row: its cell, form and hidden
 // fields (SEL_NO only for a button about the shown message). The caller
 // prints the submit and closes with close_button().
-void open_button(Request& req, bool own_window, const char* job, long board, long mode,
+void open_button(Request& req, const Html& target, const char* job, long board, long mode,
                  std::optional<std::int32_t> sel_no) {
   req.out.printf("<TD>\n");
-  open_job_form(req, job, write_target(own_window));
+  open_job_form(req, job, target);
   if (sel_no) print_hidden(req, "SEL_NO", *sel_no);
   print_hidden(req, "FOLDER_NO", board);
   print_hidden(req, "USER_DISP_DEF", mode);
@@ -325,12 +320,12 @@ void close_button(Request& req) {
 // number without a message only posting is offered.
 void print_write_buttons(Request& req, long board, long mode, int right,
                          const std::optional<MessageView>& view) {
-  const bool own_window = req.user && req.user->WRITE_MODE == 2;
+  const Html target = posting_target(req);
   const bool personal = personal_account(req);
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR>\n");
 
-  open_button(req, own_window, "BORDWRITE", board, mode, std::nullopt);
+  open_button(req, target, "BORDWRITE", board, mode, std::nullopt);
   print_submit(req, req.text(270));
   close_button(req);
 
@@ -338,18 +333,18 @@ void print_write_buttons(Request& req, long board, long mode, int right,
     const INDEX_DATA& m = view->message;
     const bool author = m.WRITER == user_id(req);
 
-    open_button(req, own_window, "BORDWRITE", board, mode, m.SEL_NO);
+    open_button(req, target, "BORDWRITE", board, mode, m.SEL_NO);
     print_submit(req, req.text(271));
     close_button(req);
 
     if (view->settings.REWRITE_FLG == 2 && author && personal) {
-      open_button(req, own_window, "EDITMSG", board, mode, m.SEL_NO);
+      open_button(req, target, "EDITMSG", board, mode, m.SEL_NO);
       req.out.printf("<INPUT TYPE=\"submit\" name=\"SUB\" VALUE=\"%s\" >\n", req.text(330));
       close_button(req);
     }
 
     if ((right >= kRightManage || author) && personal) {
-      open_button(req, false, "DELMSG", board, mode, m.SEL_NO);
+      open_button(req, Html(), "DELMSG", board, mode, m.SEL_NO);
       print_confirm_submit(req, req.text(289), req.text(290));
       close_button(req);
     }

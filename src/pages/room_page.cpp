@@ -67,7 +67,7 @@ void hidden_place(Request& req, const View& v, const char* job) {
 // The write form up to its submit button. Posting in a separate window
 // (WRITE_MODE 2) sends the form there.
 void open_write_form(Request& req, const View& v) {
-  open_post_form(req, req.user->WRITE_MODE == 2 ? Html("WBORDWRITE") : Html());
+  open_post_form(req, posting_target(req));
   hidden_place(req, v, "BORDWRITE");
 }
 
