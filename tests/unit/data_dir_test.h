@@ -93,15 +93,4 @@ class DataDirTest : public ::testing::Test {
   std::optional<Store> store_;
 };
 
-// Big-endian bytes of a stored integer, and a text field padded with NULs.
-inline std::string be32(std::uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-          static_cast<char>(v)};
-}
-inline std::string padded(const std::string& text, std::size_t width) {
-  std::string field(width, '\0');
-  field.replace(0, std::min(text.size(), width), text.substr(0, width));
-  return field;
-}
-
 }  // namespace plazet::testing

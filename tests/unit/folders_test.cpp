@@ -17,17 +17,6 @@ using testing::unescape;
 
 class FoldersTest : public testing::DataDirTest {};
 
-TEST_F(FoldersTest, ACreatedFolderGetsAFreshSettingsRecordAndNoDirectory) {
-  write("b_title.mst", "A,1,Dir,\n A1,2,Board,\nB,3,Dir,\n");
-  write("b_title2.mst", unescape("\\{8800:\\[2]\\[0]\\[0]\\[30]}"));
-  long number = 0;
-  ASSERT_EQ(create_folder(fresh(), w(), 1, Placement::kAfter, 2, "N", &number), kFolderCreated);
-  EXPECT_EQ(number, 4);
-  EXPECT_EQ(read("b_title2.mst"),
-            unescape("\\{8800:\\[2]\\[0]\\[0]\\[30]}\\{8800:\\[4]\\[0]\\[0]\\[0]\\[1]\\[1]}"));
-  EXPECT_FALSE(exists("4"));
-}
-
 TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {
   B_TITLE2 s;
   s.FOLDER_NO = 0x01020304;
@@ -79,34 +68,6 @@ TEST_F(FoldersTest, RightFollowsLevelEntriesAndGroups) {
     taro.P_GROUP = 3;
     EXPECT_EQ(chk_ACL(fresh(LockMode::kShared), taro, 5), std::stoi(c.fields.at(6))) << c.fields[0];
   }
-}
-
-TEST_F(FoldersTest, RightsFollowChangesMadeInTheSameRequest) {
-  write("b_title.mst", "A,1,Dir,\nB,2,Board,\nOld,3,Board,\n");
-  write("b_title2.mst", unescape("\\{8800:\\[3]\\[0]\\[10]\\[50]}"));
-  write("b_u_acl.mst", unescape("\\[3]\\{24:Taro}\\[3]"));
-  MST_USER taro;
-  taro.USER_ID = "Taro";
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightManage);
-  ASSERT_TRUE(DeleteB_U_ACL(store(), w(), 3, "Taro"));
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightNone);
-  EXPECT_FALSE(WriteB_G_ACL(store(), w(), B_G_ACL{3, 7, 1}));
-  ASSERT_TRUE(WriteGROUP_USER(store(), w(), GROUP_USER{7, "Taro"}));
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightRead);
-  B_TITLE2 open;
-  open.FOLDER_NO = 3;
-  ASSERT_TRUE(ReWriteB_TITLE2(store(), w(), open));
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightWrite);
-  ASSERT_TRUE(DeleteB_G_ACL(store(), w(), 0, 7));
-  // A folder that takes over a removed folder's number finds its entries in force.
-  EXPECT_FALSE(WriteB_U_ACL(store(), w(), B_U_ACL{3, "Taro", 3}));
-  ASSERT_TRUE(DeleteB_TITLE(store(), w(), 3));
-  ASSERT_TRUE(DeleteB_TITLE2(store(), w(), 3));
-  long number = 0;
-  ASSERT_EQ(create_folder(store(), w(), 0, Placement::kAfter, B_TITLE::kBoard, "New", &number),
-            kFolderCreated);
-  ASSERT_EQ(number, 3);
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightManage);
 }
 
 }  // namespace
