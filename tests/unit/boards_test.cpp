@@ -64,8 +64,8 @@ TEST_F(BoardsTest, FirstMessageCreatesThePrivateBoardAndTheAuthorsMark) {
   std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store(), w(), m);
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->SEL_NO, 1);
-  EXPECT_EQ(read("3/index.dat"), index_file("first message"));
-  EXPECT_EQ(read("3/r1.dat"), raw_mark(1, std::string(21, 'W')));
+  EXPECT_EQ(dir_.read("3/index.dat"), index_file("first message"));
+  EXPECT_EQ(dir_.read("3/r1.dat"), raw_mark(1, std::string(21, 'W')));
   EXPECT_EQ(dir_.mode("3"), 0700u);
   ASSERT_TRUE(post(3, 1));
   EXPECT_EQ(dir_.mode("3/index.dat"), 0600u);  // also after the index is replaced
@@ -76,7 +76,7 @@ TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
   for (long parent : {0, 1, 2, 1, 2, 0, 4, 6}) ASSERT_TRUE(post(4, parent));
   EXPECT_EQ(layout(4), "1/1/0 2/1/1 3/1/2 5/1/2 4/1/1 7/1/2 6/6/0 8/6/1 ");
   for (int m = 1; m <= 8; ++m)
-    EXPECT_EQ(read("4/r" + std::to_string(m) + ".dat"), raw_mark(m, "Taro")) << m;
+    EXPECT_EQ(dir_.read("4/r" + std::to_string(m) + ".dat"), raw_mark(m, "Taro")) << m;
   // A reply whose parent is gone starts a top entry of its parent's thread.
   ASSERT_TRUE(DeleteINDEX_DATA(store(), w(), 4, 8));
   std::optional<INDEX_DATA> orphan = post(4, 8);
@@ -89,7 +89,7 @@ TEST_F(BoardsTest, RepliesGoAfterTheirParentsSubtreeInPostingOrder) {
 // A board's index as it may lie after damage or hand editing, and what the
 // readers make of it.
 TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
-  write("6/index.dat", index_file("damaged"));
+  dir_.write("6/index.dat", index_file("damaged"));
   Store& s = store();
   EXPECT_EQ(CountINDEX_DATA(s, 6), 7u);
   EXPECT_EQ(ReadINDEX_DATA(s, 6, 5, IndexKey::kSelNo)->WRITE_TITLE, "first five");
@@ -103,7 +103,7 @@ TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
   EXPECT_EQ(ReadINDEX_DATA_G(s, 6, 1, 2)->WRITE_TITLE, "minus");
   EXPECT_FALSE(ReadINDEX_DATA_G(s, 6, 2, 2));
   // Equal highest numbers: the later record.
-  write("7/index.dat", index_file("equal highest"));
+  dir_.write("7/index.dat", index_file("equal highest"));
   EXPECT_EQ(ReadINDEX_DATA_MAX(fresh(), 7, IndexMax::kHighestNumber)->WRITE_TITLE, "second five");
   // Numbers follow the highest present, not the count.
   EXPECT_EQ(post(7, 0)->SEL_NO, 6);
@@ -113,7 +113,7 @@ TEST_F(BoardsTest, DamagedIndexesAreReadRecordByRecord) {
   ASSERT_TRUE(ReWriteINDEX_DATA(store(), w(), edit));
   EXPECT_EQ(ReadINDEX_DATA(store(), 7, 3, IndexKey::kPosition)->WRITE_TITLE, "new");
   ASSERT_TRUE(DeleteINDEX_DATA(store(), w(), 6, 5));
-  EXPECT_EQ(read("6/index.dat").size(), 5 * 160u);
+  EXPECT_EQ(dir_.read("6/index.dat").size(), 5 * 160u);
   EXPECT_FALSE(DeleteINDEX_DATA(store(), w(), 6, 5));
   edit.SEL_NO = 8;
   EXPECT_FALSE(ReWriteINDEX_DATA(store(), w(), edit));
@@ -127,7 +127,7 @@ TEST_F(BoardsTest, UnreadCountsFollowPostingsMarksAndEdits) {
   EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 4);
   ASSERT_TRUE(WriteREAD_POINT(store(), w(), 3, READ_POINT{1, "Hana"}));
   ASSERT_TRUE(WriteREAD_POINT(store(), w(), 3, READ_POINT{1, "Hana"}));  // once only
-  EXPECT_EQ(read("3/r1.dat"), raw_mark(1, "Taro") + raw_mark(1, "Hana"));
+  EXPECT_EQ(dir_.read("3/r1.dat"), raw_mark(1, "Taro") + raw_mark(1, "Hana"));
   EXPECT_EQ(ReadREAD_POINT(store(), 3, 1, "Hana")->USER_ID, "Hana");
   EXPECT_FALSE(ReadREAD_POINT(store(), 3, 1, "hana"));
   EXPECT_EQ(ReadREAD_POINT2(store(), 3, 1, 1)->USER_ID, "Hana");
@@ -135,7 +135,7 @@ TEST_F(BoardsTest, UnreadCountsFollowPostingsMarksAndEdits) {
   ASSERT_TRUE(post(3, 0, "Jiro"));  // written in this request: counted at once
   EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 4);
   ASSERT_TRUE(DeleteREAD_POINT(store(), w(), 3, 1));  // an edit: news to everybody
-  EXPECT_EQ(read("3/r1.dat"), "");
+  EXPECT_EQ(dir_.read("3/r1.dat"), "");
   EXPECT_EQ(CountREAD_POINT(store(), 3, "Taro"), 2);
 }
 
@@ -158,34 +158,34 @@ TEST_F(BoardsTest, APostingWhoseBodyCannotBeStoredTakesBackRecordAndMark) {
   ASSERT_EQ(post_message(store(), w(), new_post(4, 0, "Taro", "one\r"), place, true, &number),
             PostResult::kStored);
   EXPECT_EQ(number, 1);
-  EXPECT_EQ(read("4/x1.dat"), "one\r");
-  EXPECT_NE(read("system.log").find(",Taro,write,4,"), std::string::npos);
-  const std::string index = read("4/index.dat");
+  EXPECT_EQ(dir_.read("4/x1.dat"), "one\r");
+  EXPECT_NE(dir_.read("system.log").find(",Taro,write,4,"), std::string::npos);
+  const std::string index = dir_.read("4/index.dat");
   block("4/x2.dat.tmp");
   EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "two\r"), place, false, &number),
             PostResult::kNotStored);
-  EXPECT_EQ(read("4/index.dat"), index);
-  EXPECT_EQ(read("4/r2.dat"), "");
+  EXPECT_EQ(dir_.read("4/index.dat"), index);
+  EXPECT_EQ(dir_.read("4/r2.dat"), "");
   EXPECT_EQ(CountINDEX_DATA(store(), 4), 1u);
   // A reply that cannot replace the index stores nothing.
   block("4/index.dat.tmp");
   EXPECT_EQ(post_message(fresh(), w(), new_post(4, 1, "Hana", "r\r"), place, false, &number),
             PostResult::kNotStored);
-  EXPECT_EQ(read("4/index.dat"), index);
-  EXPECT_FALSE(exists("4/r2.dat") && !read("4/r2.dat").empty());
+  EXPECT_EQ(dir_.read("4/index.dat"), index);
+  EXPECT_FALSE(dir_.exists("4/r2.dat") && !dir_.read("4/r2.dat").empty());
 }
 
 TEST_F(BoardsTest, DeletingRemovesALeafAndMarksAnAnsweredMessage) {
   for (long parent : {0, 1, 0}) ASSERT_TRUE(post(6, parent));  // 1, its reply 2, then 3
-  write("att/6/x2/1/a.txt", "attached");
+  dir_.write("att/6/x2/1/a.txt", "attached");
   ASSERT_TRUE(WriteADD_FILE(store(), w(), 6, ADD_FILE{2, 1, "a.txt"}));
   const std::string att = dir_.prefix() + "att/";
   EXPECT_EQ(delete_message(store(), w(), att, 6, 1), DeleteResult::kMarkedDeleted);
   EXPECT_EQ(ReadINDEX_DATA(store(), 6, 1, IndexKey::kSelNo)->DEL_FLG, 1);
   EXPECT_EQ(delete_message(store(), w(), att, 6, 2), DeleteResult::kRemoved);
-  EXPECT_FALSE(exists("att/6/x2"));
+  EXPECT_FALSE(dir_.exists("att/6/x2"));
   EXPECT_TRUE(attachments_of(store(), 6, 2).empty());
-  EXPECT_EQ(read("6/r2.dat"), "");
+  EXPECT_EQ(dir_.read("6/r2.dat"), "");
   EXPECT_EQ(delete_message(store(), w(), att, 6, 2), DeleteResult::kNotFound);
   // Only the next record of the thread tells: 3 follows 1 but is no reply.
   EXPECT_EQ(delete_message(store(), w(), att, 6, 1), DeleteResult::kRemoved);

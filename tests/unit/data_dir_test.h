@@ -73,12 +73,6 @@ class DataDirTest : public ::testing::Test {
     return lock_->write_token();
   }
 
-  void write(const std::string& name, const std::string& contents) const {
-    dir_.write(name, contents);
-  }
-  [[nodiscard]] std::string read(const std::string& name) const { return dir_.read(name); }
-  [[nodiscard]] bool exists(const std::string& name) const { return dir_.exists(name); }
-
   // Places a directory where a work file must go, so that the operation
   // using that name cannot write and must leave its file alone.
   void block(const std::string& work_name) const {

@@ -36,9 +36,9 @@ TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {
       "\\[16909060]\\[5]\\[10]\\[50]\\[2]\\[-2]\\{252:\\{251*t}}\\{252:back.jpg}\\{252:dir.gif}"
       "\\{4002:About\\rthis board \\x95\\x5C}\\{4002:\\{4001*d}}\\{8:1234567}\\{8:0000FF}");
   ASSERT_EQ(bytes.size(), 8800u);
-  write("b_title2.mst", unescape("\\{8800:\\[3]}"));
+  dir_.write("b_title2.mst", unescape("\\{8800:\\[3]}"));
   ASSERT_TRUE(InsertB_TITLE2(store(), w(), s));
-  EXPECT_EQ(read("b_title2.mst"), unescape("\\{8800:\\[3]}") + bytes);
+  EXPECT_EQ(dir_.read("b_title2.mst"), unescape("\\{8800:\\[3]}") + bytes);
   std::optional<B_TITLE2> back = ReadB_TITLE2(fresh(), 0x01020304);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->REWRITE_FLG, -2);
@@ -48,7 +48,7 @@ TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {
   EXPECT_EQ(back->FONTCOLOR, "1234567");
   EXPECT_EQ(back->RESFONTCOLOR, "0000FF");
   // A colour that fills its field to the last byte does not run into the next.
-  write("b_title2.mst", unescape("\\{8784:\\[4]}1111111122222222"));
+  dir_.write("b_title2.mst", unescape("\\{8784:\\[4]}1111111122222222"));
   EXPECT_EQ(ReadB_TITLE2(fresh(), 4)->FONTCOLOR, "11111111");
 }
 
@@ -57,11 +57,11 @@ TEST_F(FoldersTest, RightFollowsLevelEntriesAndGroups) {
   const std::vector<testing::Case> cases = testing::load_cases("rights.cases");
   ASSERT_GE(cases.size(), 20u);
   for (const testing::Case& c : cases) {
-    write("b_title.mst", "A,1,Dir,\n A5,5,Board,\n");
-    write("b_title2.mst", c.fields.at(2));
-    write("b_u_acl.mst", c.fields.at(3));
-    write("b_g_acl.mst", c.fields.at(4));
-    write("g_user.mst", c.fields.at(5));
+    dir_.write("b_title.mst", "A,1,Dir,\n A5,5,Board,\n");
+    dir_.write("b_title2.mst", c.fields.at(2));
+    dir_.write("b_u_acl.mst", c.fields.at(3));
+    dir_.write("b_g_acl.mst", c.fields.at(4));
+    dir_.write("g_user.mst", c.fields.at(5));
     MST_USER taro;
     taro.USER_ID = "Taro";
     taro.USER_LEVEL = std::stol(c.fields[1]);
