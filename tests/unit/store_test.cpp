@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "cases.h"
 #include "data_dir_test.h"
 #include "store/atomic_file.h"
-#include "store/be_codec.h"
 #include "store/data_lock.h"
 #include "store/dirs.h"
-#include "store/line_reader.h"
-#include "store/record_file.h"
 
 #include <filesystem>
 #include <set>
@@ -17,35 +13,6 @@ namespace plazet {
 namespace {
 
 using testing::TempDir;
-
-struct Sample {
-  std::int32_t number = 0;
-  std::string name;
-};
-
-// 4-byte number, 6-byte name field, 2 bytes padding.
-struct SampleCodec {
-  using Record = Sample;
-  static constexpr std::size_t kSize = 12;
-  static Sample decode(const unsigned char* p) { return {load_i32(p), load_text(p + 4, 6)}; }
-  static void encode(const Sample& s, unsigned char* p) {
-    store_i32(p, s.number);
-    store_text(p + 4, 6, s.name);
-    p[10] = p[11] = 0;
-  }
-};
-
-TEST(RecordFileTest, TrailingPartialRecordIsIgnoredAndOverwrittenByAppend) {
-  TempDir dir;
-  dir.write("r.dat", std::string("\0\0\0\x07seven\0\0\0\x09\x09", 14));
-  DataLock lock = DataLock::acquire(dir.prefix(), LockMode::kExclusive);
-  RecordFile<SampleCodec> file(dir.file("r.dat"));
-  ASSERT_EQ(file.read_all().size(), 1u);
-  EXPECT_FALSE(file.read_nth(1));
-  ASSERT_TRUE(file.append(lock.write_token(), {8, "eight"}));
-  EXPECT_EQ(dir.read("r.dat").size(), 24u);
-  EXPECT_EQ(file.read_all().at(1).name, "eight");
-}
 
 TEST(AtomicReplaceTest, CommitReplacesAndUncommittedLeavesTheOriginal) {
   TempDir dir;
@@ -59,17 +26,6 @@ TEST(AtomicReplaceTest, CommitReplacesAndUncommittedLeavesTheOriginal) {
   }
   EXPECT_EQ(dir.read("t.mst"), "old\n");
   EXPECT_FALSE(dir.exists("t.mst.tmp"));
-
-  ASSERT_TRUE(replace_file(lock.write_token(), dir.file("t.mst"), dir.file("t.mst.tmp"), "new\n"));
-  EXPECT_EQ(dir.read("t.mst"), "new\n");
-  EXPECT_FALSE(dir.exists("t.mst.tmp"));
-}
-
-TEST(AtomicReplaceTest, CreateExclusiveNeverOverwrites) {
-  TempDir dir;
-  EXPECT_TRUE(create_file_exclusive(dir.file("s.ini"), "first", 0644));
-  EXPECT_FALSE(create_file_exclusive(dir.file("s.ini"), "second", 0644));
-  EXPECT_EQ(dir.read("s.ini"), "first");
 }
 
 // --- Emptying a folder directory ---
@@ -117,36 +73,6 @@ TEST(DelDirTest, EmptiesTheFolderDirectoryAndNothingElse) {
     EXPECT_EQ(data.read("6/x1/b.txt"), "neighbour") << c.line;
     EXPECT_FALSE(fs::exists("pwned")) << c.line;
   }
-}
-
-TEST(DelDirTest, LeavesALinkedDirectoryAMissingOneAndAPlainFileAlone) {
-  TempDir data;
-  TempDir outside;
-  outside.write("sub/precious.txt", "precious");
-  fs::create_directory_symlink(outside.file(""), data.file("5"));
-  data.write("8", "a plain file");
-  DataLock lock = DataLock::acquire(data.prefix(), LockMode::kExclusive);
-  EXPECT_FALSE(DelDIR(lock.write_token(), data.file("5")));  // a link is not a directory here
-  EXPECT_TRUE(DelDIR(lock.write_token(), data.file("7")));   // nothing to remove
-  EXPECT_FALSE(DelDIR(lock.write_token(), data.file("8")));
-  EXPECT_EQ(outside.read("sub/precious.txt"), "precious");
-  EXPECT_FALSE(data.exists("7"));
-  EXPECT_EQ(data.read("8"), "a plain file");
-}
-
-TEST(EnsureDirectoryTest, CreatesAPrivateDirectoryOnceAndFailsWhereItCannot) {
-  TempDir data;
-  ASSERT_TRUE(ensure_directory(data.file("5")));
-  EXPECT_TRUE(fs::is_directory(data.file("5")));
-  EXPECT_EQ(data.mode("5"), 0700u);
-  data.write("5/index.dat", "kept");
-  EXPECT_TRUE(ensure_directory(data.file("5")));
-  EXPECT_EQ(data.read("5/index.dat"), "kept");
-  EXPECT_FALSE(ensure_directory(data.file("no/such/parent")));
-  EXPECT_FALSE(data.exists("no"));
-  data.write("6", "a plain file");
-  EXPECT_FALSE(ensure_directory(data.file("6")));
-  EXPECT_EQ(data.read("6"), "a plain file");
 }
 
 }  // namespace

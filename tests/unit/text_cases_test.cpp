@@ -1,6 +1,5 @@
 // The text functions against the case tables in tests/unit/data: each section
 // names the function, the fields are its arguments and then its result.
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -118,16 +117,9 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
      }},
     {"whatKanjiCode",
      [](const Args& a) {
-       switch (whatKanjiCode(a.at(0))) {
-         case KanjiCode::kShiftJis:
-           return "sjis";
-         case KanjiCode::kEuc:
-           return "euc";
-         case KanjiCode::kJis:
-           return "jis";
-         default:
-           return "none";
-       }
+       // In the order of KanjiCode: kNone, kShiftJis, kJis, kEuc.
+       static const char* const kNames[] = {"none", "sjis", "jis", "euc"};
+       return std::string(kNames[static_cast<int>(whatKanjiCode(a.at(0)))]);
      }},
     {"JisToShiftJis", [](const Args& a) { return in_place(JisToShiftJisWithLen, a.at(0)); }},
     {"EucToShiftJis", [](const Args& a) { return in_place(EucToShiftJisWithLen, a.at(0)); }},
@@ -173,34 +165,8 @@ INSTANTIATE_TEST_SUITE_P(Tables, TextCases,
                            return name.substr(0, name.find('.'));
                          });
 
-// Limits and round trips too long for a table.
-TEST(TextLimitsTest, LongTextsAreCutWhereTheirLimitsSay) {
-  const std::string a(99999, 'a'), a8 = a.substr(1), a7 = a.substr(2);
-  const std::pair<std::string, std::string> br[] = {
-      {a + "bc", a + "b"},        // 100000 bytes is past the limit
-      {a + "\rb", a + "<BR>\n"},  // a break that starts at 99999 is written whole
-      {a8 + "\rb", a8 + "<BR>\n"},
-      {a8 + "\x82\xA0"
-            "b",
-       a8 + "\x82\xA0"},  // a character is never split
-      {a7 + "\x82\xA0"
-            "bc",
-       a7 + "\x82\xA0"
-            "b"},
-      {std::string(200000, '\n') + "x", "x"},  // dropped LFs do not count
-  };
-  for (const auto& [in, out] : br) EXPECT_EQ(CrLf_to_BR(in), out) << in.size();
-  std::string crlf, cr;
-  for (int i = 0; i < 60000; ++i) crlf += "ab\r\n", cr += "ab\r";
-  EXPECT_EQ(CrLf_to_Cr(crlf), cr);
-  // Upload names are cut to 251 bytes, never inside a character.
-  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(300, 'n') + ",CGI0")->file_name,
-            std::string(251, 'n'));
-  EXPECT_EQ(cut_filename(OwnUploads{}, std::string(250, 's') + "\x82\xA0,CGI0")->file_name,
-            std::string(250, 's'));
-}
-
-TEST(TextLimitsTest, CutoffAgreesWithRepeatedBackDateAndTheClockOverloads) {
+// Counting back a day at a time and cutting off at once agree over years.
+TEST(TextDatesTest, CutoffAgreesWithRepeatedBackDate) {
   for (const std::time_t start : {1000000000L, 952257600L, 4107542400L}) {
     std::string text = set_date(in_zone("UTC", std::to_string(start)));
     for (int days = 0; days <= 1600; ++days) {
@@ -208,12 +174,7 @@ TEST(TextLimitsTest, CutoffAgreesWithRepeatedBackDateAndTheClockOverloads) {
       back_date(text);
     }
   }
-  const std::time_t before = std::time(nullptr);
-  const std::string date = set_date(), datetime = set_datetime();
-  const std::time_t after = std::time(nullptr);
-  EXPECT_TRUE(date == set_date(before) || date == set_date(after)) << date;
-  EXPECT_TRUE(datetime >= set_datetime(before) && datetime <= set_datetime(after)) << datetime;
-  EXPECT_LT(cutoff_date(before, 2147483647), "0000/01/01");
+  EXPECT_LT(cutoff_date(1000000000L, 2147483647), "0000/01/01");
 }
 
 }  // namespace

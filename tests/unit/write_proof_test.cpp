@@ -6,16 +6,9 @@
 #include <type_traits>
 
 #include "boards/message_store.h"
-#include "boards/read_marks.h"
 #include "data_dir_test.h"
-#include "folders/acl_files.h"
 #include "folders/folder_admin.h"
-#include "folders/folder_settings.h"
-#include "folders/folder_tree.h"
 #include "store/dirs.h"
-#include "users/group_files.h"
-#include "users/session_file.h"
-#include "users/system_log.h"
 #include "users/user_file.h"
 
 namespace plazet {
@@ -28,16 +21,7 @@ static_assert(!std::is_constructible_v<WriteToken, LockMode>);
 static_assert(
     std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, const WriteToken&, INDEX_DATA>);
 static_assert(!std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, INDEX_DATA>);
-static_assert(
-    !std::is_invocable_v<decltype(&WriteContentsDATA), Store&, long, long, std::string_view>);
-static_assert(!std::is_invocable_v<decltype(&WriteREAD_POINT), Store&, long, const READ_POINT&>);
 static_assert(!std::is_invocable_v<decltype(&ReWriteMST_USER), Store&, const MST_USER&>);
-static_assert(!std::is_invocable_v<decltype(&WriteMST_SKEY), Store&, MST_SKEY, const Client&>);
-static_assert(!std::is_invocable_v<decltype(&WriteSYSTEM_LOG), Store&, const SYSTEM_LOG&>);
-static_assert(!std::is_invocable_v<decltype(&ReWriteMST_GROUP), Store&, const MST_GROUP&>);
-static_assert(!std::is_invocable_v<decltype(&WriteB_U_ACL), Store&, const B_U_ACL&>);
-static_assert(!std::is_invocable_v<decltype(&ReWriteB_TITLE2), Store&, const B_TITLE2&>);
-static_assert(!std::is_invocable_v<decltype(&InsertB_TITLE), Store&, int, const B_TITLE&>);
 static_assert(!std::is_invocable_v<decltype(&create_folder), Store&, int, Placement, int,
                                    const std::string&, long*>);
 static_assert(!std::is_invocable_v<decltype(&DelDIR), const std::string&>);
