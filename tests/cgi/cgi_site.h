@@ -93,10 +93,8 @@ class CgiSite {
   [[nodiscard]] std::string get(const std::string& query, const std::string& agent = kAgent) const {
     return run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", query}, {"HTTP_USER_AGENT", agent}});
   }
-  [[nodiscard]] std::string post_form(const std::string& body,
-                                      const std::string& agent = kAgent) const {
-    return run({{"CONTENT_TYPE", "application/x-www-form-urlencoded"}, {"HTTP_USER_AGENT", agent}},
-               body);
+  [[nodiscard]] std::string post_form(const std::string& body) const {
+    return run({{"CONTENT_TYPE", "application/x-www-form-urlencoded"}}, body);
   }
   [[nodiscard]] std::string post(const Multipart& form) const {
     return run(
@@ -104,8 +102,8 @@ class CgiSite {
         form.done());
   }
   // Logs in and returns the session key from the frame set ("" for none).
-  [[nodiscard]] std::string log_in(const std::string& id, const std::string& agent = kAgent) const {
-    const std::string page = post_form("uid=" + id + "&upw=pw&JOB=TOP", agent);
+  [[nodiscard]] std::string log_in(const std::string& id) const {
+    const std::string page = post_form("uid=" + id + "&upw=pw&JOB=TOP");
     const std::size_t at = page.find("?SKEY=");
     return at == std::string::npos ? "" : page.substr(at + 6, page.find('&', at) - at - 6);
   }
@@ -123,11 +121,9 @@ class CgiSite {
   void add_user_line(const std::string& line) const {
     std::ofstream(data_dir() + "user.mst", std::ios::app | std::ios::binary) << line << "\n";
   }
-  void add_user(const std::string& id, int level = 1, int mode = 1, int write_mode = 1,
-                const std::string& language = "") const {
+  void add_user(const std::string& id, int level = 1, int mode = 1) const {
     add_user_line(id + ",Name of " + id + "," + std::to_string(level) + ",,pw,0,1," +
-                  std::to_string(mode) + "," + std::to_string(write_mode) + "," + language +
-                  ",,0,");
+                  std::to_string(mode) + ",1,,,0,");
   }
   void setting(const std::string& name, const std::string& value) const {
     write_file(ini_file(), read_file(ini_file()) + name + "," + value + ",\n");
@@ -152,13 +148,6 @@ class CgiSite {
   }
   // Stores a message with its body and the writer's read mark; its number.
   int post(long board, const Msg& m) const;
-  void mark_deleted(long board, int sel_no) const {
-    with_store([&](Store& s, const WriteToken& w) {
-      INDEX_DATA m = ReadINDEX_DATA(s, board, sel_no, IndexKey::kSelNo).value();
-      m.DEL_FLG = 1;
-      if (!ReWriteINDEX_DATA(s, w, m)) throw std::runtime_error("mark_deleted");
-    });
-  }
   // An attachment record and its file in slot `n`.
   void attach(long board, int sel_no, int n, const std::string& name,
               const std::string& data) const;
@@ -185,10 +174,6 @@ class CgiSite {
 [[nodiscard]] inline bool has(const std::string& page, const std::string& part) {
   return page.find(part) != std::string::npos;
 }
-// Expects each of `parts` somewhere in `page`.
-inline void expect_parts(const std::string& page, std::initializer_list<std::string> parts) {
-  for (const std::string& part : parts) EXPECT_TRUE(has(page, part)) << part;
-}
 // Every capture of `pattern` (its first group) in `page`.
 [[nodiscard]] std::vector<std::string> all(const std::string& page, const std::string& pattern);
 // The captures of all() joined by single spaces: "1 3 2".
@@ -201,24 +186,9 @@ inline void expect_parts(const std::string& page, std::initializer_list<std::str
 // A golden page of tests/cgi/golden with its placeholders filled in.
 [[nodiscard]] std::string golden(const std::string& name, const std::string& key = "",
                                  const std::string& date = "");
-// The HTTP header and HEAD every page starts with.
-[[nodiscard]] inline std::string head() {
-  return "Content-type: text/html\n\n<HTML>\n<HEAD>\n" + text(1) + "</HEAD>\n<!--" + text(2) +
-         "-->\n";
-}
-// The refusal page; `before_body` is what a page prints between HEAD and BODY.
-[[nodiscard]] inline std::string refusal(const std::string& before_body = "") {
-  return head() + before_body + golden("refusal.html").substr(head().size());
-}
-// A cell of a listing row as the pages print it.
-[[nodiscard]] inline std::string cell(const std::string& align, const std::string& content,
-                                      const char* color = "#FFFFFF") {
-  return std::string("\t<TD NOWRAP BGCOLOR=\"") + color + "\" ALIGN=\"" + align + "\">" + content +
-         "</TD>\n";
-}
-// A hidden field as the pages print it.
-[[nodiscard]] inline std::string hidden(const std::string& name, const std::string& value) {
-  return "<INPUT TYPE=\"hidden\" name=\"" + name + "\" value=\"" + value + "\">\n";
+// The refusal page.
+[[nodiscard]] inline std::string refusal() {
+  return golden("refusal.html");
 }
 
 }  // namespace plazet::testing

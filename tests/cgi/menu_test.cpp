@@ -4,7 +4,6 @@
 
 #include <regex>
 
-#include "boards/read_marks.h"
 #include "cgi_site.h"
 
 namespace plazet::testing {
@@ -69,12 +68,8 @@ TEST_F(MenuTest, KindsPicturesAndNamesOfTheRows) {
             (Rows{"FRM21&DISP_NO=1 Office", "CHAT&FOLDER_NO=2&FAST_FLG=1 TARGET=FRM22 Lobby", "",
                   board("", 4, "Lost"), board("", 5, "&lt;script>x&lt;/script>"),
                   board("", 6, "Bob's B")}));
-  const std::string page = site_.as("boss", "JOB=FRM21");
-  for (const char* img : {"1/office.png\" ALT=\"Office\"", "folderbook.gif\" ALT=\"Lost\"",
-                          "folderbook.gif\" ALT=\"&lt;script&gt;x&lt;/script&gt;\"",
-                          "folderbook.gif\" ALT=\"Bob&#39;s &quot;B&quot;\""}) {
-    EXPECT_TRUE(has(page, std::string("<IMG SRC=\"/plazetpic/") + img + " BORDER=0>")) << img;
-  }
+  EXPECT_EQ(joined(site_.as("boss", "JOB=FRM21"), "<IMG [^>]* ALT=\"([^\"]*)\""),
+            "Office Lobby Lost &lt;script&gt;x&lt;/script&gt; Bob&#39;s &quot;B&quot;");
 }
 
 TEST_F(MenuTest, AFolderWithoutReadRightIsLeftOutWithItsSubtree) {
@@ -84,54 +79,6 @@ TEST_F(MenuTest, AFolderWithoutReadRightIsLeftOutWithItsSubtree) {
   EXPECT_EQ(menu("taro", "&DISP_NO=1"), (Rows{board(".", 2, "News"), board("", 4, "General")}));
   EXPECT_EQ(menu("boss", "&DISP_NO=1"), (Rows{"FRM21 Office", board(".", 2, "News"),
                                               board(".", 3, "Secret"), board("", 4, "General")}));
-}
-
-TEST_F(MenuTest, UnreadCountsSumReadableBoardsOfTheSubtreeAndLeaveOutZero) {
-  tree(
-      "Office,1,Dir,\n Projects,2,Dir,\n  Plans,3,Board,\n  Secret,4,Board,\n  Deep,5,Dir,\n"
-      "   Deeper,6,Board,\n News,7,Board,\n Done,8,Board,\n Quiet,9,Board,\nEmpty,10,Dir,\n",
-      {0, 0, 0, 50, 0, 0, 0, 0, 0, 0});
-  for (auto [b, n] : {std::pair{3, 1}, {4, 2}, {6, 4}, {7, 8}, {8, 2}, {9, 5}}) {
-    for (int i = 0; i < n; ++i) (void)site_.post(b, {.writer = "hana"});
-  }
-  site_.with_store([](Store& s, const WriteToken& w) {
-    for (int n : {1, 2}) ASSERT_TRUE(WriteREAD_POINT(s, w, 8, READ_POINT{n, "taro"}));
-    ASSERT_EQ(WriteUNREAD(s, w, 9, "taro"), 0);
-  });
-  std::filesystem::remove(site_.board_file(7, "r8.dat"));  // a missing mark file counts as unread
-  site_.add_user_line("quiet,Quiet,10,,pw,0,1,1,1,,,1,");  // counts switched off
-  site_.add_user("desk", 10, 2);
-  EXPECT_EQ(menu("taro"), (Rows{"FRM21&DISP_NO=1 (13)Office", "FRM21&DISP_NO=10 Empty"}));
-  EXPECT_EQ(menu("taro", "&DISP_NO=5&DISP_NO=2&DISP_NO=1"),
-            (Rows{"FRM21 (13)Office", ".FRM21&DISP_NO=1 (5)Projects", board("..", 3, "(1)Plans"),
-                  "..FRM21&DISP_NO=2&DISP_NO=1 (4)Deep", board("...", 6, "(4)Deeper"),
-                  board(".", 7, "(8)News"), board(".", 8, "Done"), board(".", 9, "Quiet"),
-                  "FRM21&DISP_NO=10 Empty"}));
-  for (const char* user : {"quiet", "desk"}) EXPECT_EQ(menu(user, "&DISP_NO=1")[0], "FRM21 Office");
-  // Counting created no directory and no mark file.
-  for (const char* file : {"1", "2", "5", "10", "7/r8.dat"}) {
-    EXPECT_FALSE(CgiSite::exists(site_.data_dir() + file)) << file;
-  }
-}
-
-TEST_F(MenuTest, TheButtonColumnFollowsTheAccountAndTheMydataSetting) {
-  tree("", {});
-  site_.add_user("desk", 10, 2);
-  auto buttons = [&](const std::string& user) {
-    const std::string page = site_.as(user, "JOB=FRM21");
-    return joined(page.substr(page.rfind("</TABLE>")), "\"JOB\" value=\"(\\w*)");
-  };
-  EXPECT_EQ(buttons("desk"), "BATCH_UPLOAD SEARCH IDSINSEI IDSINSEIlist");
-  site_.setting("MYDATA", "1");
-  EXPECT_EQ(buttons("boss"),
-            "NRDETAILS BATCH_UPLOAD SEARCH ADMIN SETNOREAD IDSINSEI IDSINSEIlist LOGOFF");
-}
-
-TEST_F(MenuTest, TheSiteBlockIsCopiedAsItStands) {
-  tree("", {});
-  const std::string block = "<P>\x93\xfa\x96\x7b line</P>\r\nno line end at the end";
-  site_.write_file(site_.pic_dir() + "link.html", block);
-  EXPECT_TRUE(has(site_.as("taro", "JOB=FRM21"), "FIXED >\n" + block + "<TABLE>\n</TABLE>\n<FORM"));
 }
 
 }  // namespace
