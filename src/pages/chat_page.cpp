@@ -18,7 +18,6 @@
 // freely and leaves nothing but its lines.
 #include "pages/chat_page.h"
 
-#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -357,7 +356,8 @@ void j_CHAT_DOWN(Request& req, const WriteToken& w) {
   const Html key = url_query(req.SKEY);
   const std::string talk = req.form.cgi_getvalue("MTALK");
   if (!talk.empty()) {
-    const CHAT_DATA line = {.KIND = static_cast<std::int32_t>(req.user->MODE),
+    // A user's line is never of the room's own kind 0, whatever the account.
+    const CHAT_DATA line = {.KIND = personal_account(req) ? 1 : 2,
                             .USER_NAME = chat->name,
                             .COLOR = chat->color,
                             .MTALK = talk,
