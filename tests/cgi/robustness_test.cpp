@@ -44,8 +44,7 @@ TEST_F(RobustnessTest, UploadsNoHandlerTookAreGoneWhenTheRequestEnds) {
   const Case cases[] = {
       {"no session at all", Multipart().text("JOB", "ROOM").file("FILE1", "a.txt", "x"), 0},
       {"a key nobody was given",
-       Multipart().texts("SKEY=12345&JOB=BORDWRITEWR&FOLDER_NO=1").file("FILE1", "a.txt", "x"),
-       0},
+       Multipart().texts("SKEY=12345&JOB=BORDWRITEWR&FOLDER_NO=1").file("FILE1", "a.txt", "x"), 0},
       {"a slot the board lacks and a slot sent twice",
        posting("taro", "t", "b")
            .file("FILE4", "four.txt", "4")
@@ -77,12 +76,12 @@ TEST_F(RobustnessTest, ABodyCutShortStoresNothing) {
 TEST_F(RobustnessTest, ARequestOverTheLimitsIsRefusedWhole) {
   Multipart many = posting("taro", "many", "b");
   for (int i = 0; i < 101; ++i) many.file("FILE1", "f" + std::to_string(i), "x");
-  const std::string big =
-      site_.run({{"CONTENT_TYPE", "application/x-www-form-urlencoded"},
-                 {"CONTENT_LENGTH", "67108865"}},
-                "JOB=ROOM");
+  const std::string big = site_.run(
+      {{"CONTENT_TYPE", "application/x-www-form-urlencoded"}, {"CONTENT_LENGTH", "67108865"}},
+      "JOB=ROOM");
   for (const std::string& page : {site_.post(many), big}) {
-    EXPECT_TRUE(page.starts_with("Status: 413 Request Entity Too Large\nContent-type: text/html\n"));
+    EXPECT_TRUE(
+        page.starts_with("Status: 413 Request Entity Too Large\nContent-type: text/html\n"));
     EXPECT_TRUE(has(page, text(390)));
   }
   EXPECT_TRUE(site_.index(1).empty());
@@ -92,8 +91,8 @@ TEST_F(RobustnessTest, ARequestOverTheLimitsIsRefusedWhole) {
 TEST_F(RobustnessTest, ARemovedMessageTakesItsBodyAlong) {
   (void)site_.post(posting("hana", "secret", "hana's words"));
   ASSERT_TRUE(CgiSite::exists(site_.board_file(1, "x1.dat")));
-  (void)site_.post(Multipart().texts("SKEY=" + site_.key("hana") +
-                                     "&JOB=DELMSG&FOLDER_NO=1&SEL_NO=1"));
+  (void)site_.post(
+      Multipart().texts("SKEY=" + site_.key("hana") + "&JOB=DELMSG&FOLDER_NO=1&SEL_NO=1"));
   EXPECT_TRUE(site_.index(1).empty());
   EXPECT_FALSE(CgiSite::exists(site_.board_file(1, "x1.dat")));
   // The number comes again, with nothing of the removed text.
