@@ -2,6 +2,7 @@
 
 #include "frame/frame_pages.h"
 #include "pages/bordwrite_page.h"
+#include "pages/chat_page.h"
 #include "pages/details_page.h"
 #include "pages/menu_page.h"
 #include "pages/room_page.h"
@@ -81,9 +82,11 @@ constexpr JobRow kJobs[] = {
     unbuilt_job("NRDETAILSWR", W),
     unbuilt_job("SEARCH", R),
     unbuilt_job("SEARCHDISP", R),
-    unbuilt_job("CHAT", R),
-    unbuilt_job("CHAT_UP", W),    // entering and leaving write notices
-    unbuilt_job("CHAT_DOWN", W),  // takes typed lines and the presence time
+    page_job("CHAT", Need::kBoardRead, j_CHAT, refusal_page),
+    // Entering and leaving write notices into the log.
+    writing_page_job("CHAT_UP", Need::kBoardRead, j_CHAT_UP, refusal_page),
+    // Takes typed lines, and the time a personal account was last seen.
+    writing_page_job("CHAT_DOWN", Need::kBoardRead, j_CHAT_DOWN, refusal_page),
     unbuilt_job("BATCH_UPLOAD", R),
     unbuilt_job("BATCH_UPLOAD_WR", W),
     // The closing page of the posting window: served without any log-in.

@@ -14,18 +14,6 @@
 
 namespace plazet {
 
-std::string fit_text_field(std::string_view text, std::size_t width) {
-  text = text.substr(0, text.find('\0'));
-  const std::size_t room = width == 0 ? 0 : width - 1;
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t next = i + sjis_char_len(text, i);
-    if (next > room) break;
-    end = i = next;
-  }
-  return std::string(text.substr(0, end));
-}
-
 std::optional<UploadName> split_upload_value(std::string_view value) {
   const std::size_t comma = value.rfind(',');
   if (comma == std::string_view::npos) return std::nullopt;

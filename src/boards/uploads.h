@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "store/data_lock.h"
+#include "text/sjis.h"
 
 namespace plazet {
 
@@ -20,10 +21,6 @@ struct UploadName {
   std::string file_name;  // without directories, at most 251 bytes
   std::string temp_name;  // the parser's "CGI<n>"
 };
-
-// Cuts `text` to what a NUL-terminated field of `width` bytes holds, never
-// inside a two-byte character; a NUL ends the text.
-[[nodiscard]] std::string fit_text_field(std::string_view text, std::size_t width);
 
 // Splits an upload field's value. The temporary name follows the last comma
 // (the parser appends it; a browser's file name may hold commas itself); the

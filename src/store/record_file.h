@@ -4,11 +4,14 @@
 // created empty on open (b_open) and reads as empty.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -50,6 +53,27 @@ class RecordFile {
   [[nodiscard]] std::vector<Record> read_all_if_exists() const {
     std::optional<std::string> data = read_file(path_);
     return data ? decode_all(*data) : std::vector<Record>();
+  }
+
+  // The bytes of the first `count` whole records (all of them by default),
+  // for callers that decode only the records they use. The rest of the file
+  // is not read.
+  [[nodiscard]] std::string record_bytes(std::size_t count = SIZE_MAX / kSize) const {
+    UniqueFd fd = b_open(path_);
+    if (!fd) return {};
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || st.st_size < 0) return {};
+    const std::size_t whole = static_cast<std::size_t>(st.st_size) / kSize;
+    std::string data(std::min(whole, count) * kSize, '\0');
+    std::size_t done = 0;
+    while (done < data.size()) {
+      ssize_t n =
+          ::pread(fd.get(), data.data() + done, data.size() - done, static_cast<off_t>(done));
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    data.resize(done - done % kSize);
+    return data;
   }
 
   // The n-th record (from 0); nullopt past the last whole record.

@@ -30,6 +30,10 @@ namespace plazet {
 // when it does not occur, empty when the text ends with it.
 [[nodiscard]] std::string cut_name(std::string_view text, char separator);
 
+// Cuts `text` to what a NUL-terminated field of `width` bytes holds, never
+// inside a two-byte character; a NUL ends the text.
+[[nodiscard]] std::string fit_text_field(std::string_view text, std::size_t width);
+
 // Upper-cases the one-byte letters a-z; two-byte characters stay as they are.
 void ToUppers(std::string& text);
 

@@ -55,8 +55,9 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
       {"BORDALLFLG", W, Need::kBoardRead}, {"BORDWRITEFIN", R, Need::kNone},
       {"LOGOFF", W, Need::kPersonal},      {"TOP", R, Need::kLogin},
       {"FRM21", R, Need::kLogin},          {"AccessLogDISP", W, Need::kLogin},
-      {"CHAT_UP", W, Need::kLogin},        {"CHAT_DOWN", W, Need::kLogin},
-      {"SYSTEMUPDATE", W, Need::kLogin},   {"FOLDER_UPLOAD", W, Need::kLogin},
+      {"CHAT", R, Need::kBoardRead},       {"CHAT_UP", W, Need::kBoardRead},
+      {"CHAT_DOWN", W, Need::kBoardRead},  {"SYSTEMUPDATE", W, Need::kLogin},
+      {"FOLDER_UPLOAD", W, Need::kLogin},
   };
   for (const JobNeed& r : rows) {
     const JobRow* row = find_job(job_table(), r.job);

@@ -13,6 +13,7 @@
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "cases.h"
+#include "chat/chat_store.h"
 #include "data_dir_test.h"
 #include "folders/acl_files.h"
 #include "folders/folder_admin.h"
@@ -174,6 +175,28 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
   if (f == "WriteADD_FILE") return yes(WriteADD_FILE(s, w, n(0), {i(1), i(2), a[3]}));
   if (f == "DeleteADD_FILE") return yes(DeleteADD_FILE(s, w, n(0), n(1)));
   if (f == "DeleteADD_FILE2") return yes(DeleteADD_FILE2(s, w, n(0), n(1), n(2)));
+  if (f == "ReadCHAT_DATA") {
+    std::optional<CHAT_DATA> line = ReadCHAT_DATA(s, n(0), std::stoul(a[1]));
+    return line ? std::to_string(line->KIND) + ":" + line->USER_NAME + ":" + line->COLOR + ":" +
+                      line->MTALK
+                : "none";
+  }
+  if (f == "WriteCHAT_DATA") {
+    CHAT_DATA line;
+    line.KIND = i(1);
+    line.USER_NAME = a[2];
+    line.MTALK = a[3];
+    return yes(WriteCHAT_DATA(s, w, n(0), line));
+  }
+  if (f == "ReadCHAT_IDX") {
+    std::optional<CHAT_IDX> r = ReadCHAT_IDX(s, n(0), a[1]);
+    return r ? r->COLOR + "/" + std::to_string(r->LOG_LINE) + "/" + std::to_string(r->RELOAD_TIME) +
+                   "/" + r->LAST_TIME
+             : "none";
+  }
+  if (f == "WriteCHAT_IDX") {
+    return yes(WriteCHAT_IDX(s, w, n(0), {a[1], a[2], i(3), i(4), a[5] + " " + a[6]}));
+  }
   ADD_FAILURE() << "no call " << f;
   return "";
 }

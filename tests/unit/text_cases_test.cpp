@@ -11,6 +11,7 @@
 
 #include "boards/uploads.h"
 #include "cases.h"
+#include "chat/chat_store.h"
 #include "frame/settings.h"
 #include "store/be_codec.h"
 #include "store/line_reader.h"
@@ -90,6 +91,7 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
        while (auto piece = lines.next()) pieces.push_back(*piece);
        return joined(pieces);
      }},
+    {"chat_color", [](const Args& a) { return chat_color(a.at(0), "4161E1"); }},
     {"fit_field", [](const Args& a) { return fit_field(a.at(0), std::stoul(a.at(1))); }},
     {"fit_text_field", [](const Args& a) { return fit_text_field(a.at(0), std::stoul(a.at(1))); }},
     {"cut_filename",
