@@ -12,6 +12,7 @@
 #include "boards/message_service.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
+#include "chat/chat_store.h"
 #include "folders/acl_files.h"
 #include "folders/folder_admin.h"
 #include "folders/folder_settings.h"
@@ -23,6 +24,7 @@
 #include "text/date.h"
 #include "users/group_files.h"
 #include "users/guest_user.h"
+#include "users/user_file.h"
 
 namespace plazet {
 namespace {
@@ -212,6 +214,41 @@ std::string post_demo(Store& store, const WriteToken& w, const DemoContent& cont
   return "";
 }
 
+// A few lines in the chat room Lobby, oldest first, as the room writes them.
+std::string chat_in_lobby(Store& store, const WriteToken& w, const DemoContent& content) {
+  struct Line {
+    bool by_admin;
+    int minutes_ago;
+    const char* text;
+  };
+  constexpr Line kLines[] = {
+      {true, 40, "おはようございます。"},
+      {false, 38, "おはようございます。今日の会議は何時からですか。"},
+      {true, 35, "10時からです。資料は掲示板に置きました。"},
+  };
+  long lobby = 0;
+  for (const B_TITLE& f : *folder_tree(store)) {
+    if (f.MODE == B_TITLE::kChat && f.NAME == "Lobby") lobby = f.FOLDER_NO;
+  }
+  if (lobby == 0) return "the demo tree has no chat room Lobby";
+  open_chat_room(store, lobby);
+  for (const Line& line : kLines) {
+    std::string id = line.by_admin ? content.admin : content.user;
+    const std::optional<MST_USER> user = ReadMST_USER(store, id);
+    const auto text = sjis(line.text);
+    if (!text) return "cannot convert the demo texts to Shift-JIS";
+    CHAT_DATA data;
+    data.KIND = user ? static_cast<std::int32_t>(user->MODE) : 1;
+    data.USER_NAME = user ? user->USER_NAME : id;
+    data.MTALK = *text;
+    data.DATE = set_datetime(std::time(nullptr) - line.minutes_ago * 60L);
+    data.REMOTE_ADDR = "127.0.0.1";
+    data.HTTP_USER_AGENT = "Mozilla/5.0 (X11; Linux x86_64)";
+    if (!WriteCHAT_DATA(store, w, lobby, data)) return "cannot write the Lobby's log";
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string seed_bulk(Store& store, const WriteToken& w, const BulkSeed& seed) {
@@ -292,6 +329,9 @@ std::string seed_demo_content(Store& store, const WriteToken& w, const DemoConte
       return "cannot delete the demo message " + std::to_string(numbers[i]);
     }
   }
+
+  error = chat_in_lobby(store, w, content);
+  if (!error.empty()) return error;
 
   // An applicant waiting for an administrator's decision.
   GUEST_USER application;

@@ -37,7 +37,8 @@ struct DemoContent {
 
 // Fills the demo tree of seed_demo_tree with Japanese threads, posted
 // through the same service as the posting page: replies, a priority
-// message, an attachment, a deleted parent kept for its replies. Adds a Dir
+// message, an attachment, a deleted parent kept for its replies; and a few
+// lines in the chat room. Adds a Dir
 // with a club board that only the members of a group may read, the group
 // with the user in it, and one pending ID application. Returns an error
 // text or "".

@@ -11,6 +11,7 @@
 
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
+#include "chat/chat_store.h"
 #include "folders/acl_files.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
@@ -26,10 +27,6 @@
 namespace plazet {
 namespace {
 
-// Record sizes of a chat room's files: chat.idx (one record a user in the
-// room) and chat.dat (the lines).
-constexpr std::size_t kChatIndexRecord = 72;
-constexpr std::size_t kChatLineRecord = 884;
 // The text masters are read in pieces of at most this many bytes.
 constexpr std::size_t kLineBytes = 999;
 // The program sweeps its uploads once they are an hour old.
@@ -460,8 +457,8 @@ std::vector<Finding> Checker::run() {
     const std::string dir = board_dir(store_, f.FOLDER_NO);
     if (f.MODE == B_TITLE::kBoard) check_board(f.FOLDER_NO);
     if (f.MODE == B_TITLE::kChat) {
-      (void)whole_records(dir + "chat.idx", kChatIndexRecord);
-      (void)whole_records(dir + "chat.dat", kChatLineRecord);
+      (void)whole_records(dir + "chat.idx", ChatIdxCodec::kSize);
+      (void)whole_records(dir + "chat.dat", ChatDataCodec::kSize);
     }
     check_work_files(dir);
   }

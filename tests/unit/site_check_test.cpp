@@ -15,6 +15,7 @@
 #include "boards/message_service.h"
 #include "boards/read_marks.h"
 #include "cases.h"
+#include "chat/chat_store.h"
 #include "data_dir_test.h"
 #include "demo_seed.h"
 #include "folders/acl_files.h"
@@ -168,6 +169,8 @@ TEST_F(SiteCheckTest, TheDemoSiteIsClean) {
   EXPECT_TRUE(dir_.exists("pics/5/x1/1/guide.txt"));
   EXPECT_FALSE(dir_.exists("cgi/CGIdemo"));
   EXPECT_EQ(ReadGUEST_USERall(s).size(), 1u);
+  EXPECT_TRUE(ReadCHAT_DATA(s, 6, 2).has_value());  // three lines in the Lobby
+  EXPECT_FALSE(ReadCHAT_DATA(s, 6, 3).has_value());
 }
 
 }  // namespace
