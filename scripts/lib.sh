@@ -8,6 +8,9 @@
 #                 (default <repo>/run)
 #   PLAZET_CGI    an already built plazet.cgi to serve instead of building
 #                 build/release (for instance the sanitizer build of the tests)
+#   PLAZET_USER   the user the demo server runs the program as when started
+#                 by root (default: the user sudo was called by, else www-data)
+#   PLAZET_DEMO_CONTENT  0: a new demo site gets its folders but no messages
 
 PLAZET_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -52,15 +55,23 @@ e2e_node_modules() {
 }
 
 # build_release: configure (once) and build the optimized, non-sanitizer tree
-# build/release; prints nothing on stdout.
+# build/release, warnings as errors; the compiler's output goes to
+# build/release/build.log (its end is shown when the build fails).
 build_release() {
   local dir="$PLAZET_ROOT/build/release"
+  local buildlog="$dir/build.log"
   ensure_packages cmake g++ make
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$PLAZET_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DPLAZET_SANITIZE=OFF \
-      -DPLAZET_TESTS=OFF >&2
+  mkdir -p "$dir"
+  if ! {
+    if ! grep -q '^PLAZET_WERROR:BOOL=ON' "$dir/CMakeCache.txt" 2>/dev/null; then
+      cmake -S "$PLAZET_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DPLAZET_SANITIZE=OFF \
+        -DPLAZET_TESTS=OFF -DPLAZET_WERROR=ON
+    fi
+    cmake --build "$dir" -j2
+  } >"$buildlog" 2>&1; then
+    tail -n 30 "$buildlog" >&2
+    die "the release build failed (whole log: $buildlog)"
   fi
-  cmake --build "$dir" -j2 >&2
 }
 
 # cgi_program: path of the plazet.cgi to install (PLAZET_CGI or the release
@@ -109,6 +120,10 @@ layout_site() {
   fi
   if [ ! -s "$site/data/b_title.mst" ]; then
     "$ctl" seed --site "$site" >/dev/null
+    if [ "${PLAZET_DEMO_CONTENT:-1}" != 0 ]; then
+      "$ctl" seed --site "$site" --content --admin "$PLAZET_DEMO_ADMIN" \
+        --user "$PLAZET_DEMO_USER" >/dev/null
+    fi
   fi
 
   cat >"$site/htdocs/index.html" <<'EOF'
@@ -119,14 +134,40 @@ layout_site() {
 EOF
 }
 
-# write_server_conf RUN SITE PORT: lighttpd configuration RUN/lighttpd.conf.
-# The server runs as the user that starts it (as root it stays root: without
-# server.username lighttpd does not change user), so the program can write
-# the data directory that this user laid out.  mod_cgi runs the program with
-# its absolute path as first argument and its directory as working
-# directory; the settings file is found from that path.
+# demo_user: the user the demo server runs the program as when started by
+# root (nothing for anyone else, who keeps his own account): PLAZET_USER,
+# else the user that called sudo, else www-data.
+demo_user() {
+  [ "$(id -u)" -eq 0 ] || return 0
+  local user="${PLAZET_USER:-${SUDO_USER:-}}"
+  [ -n "$user" ] && [ "$user" != root ] || user=www-data
+  id -u "$user" >/dev/null 2>&1 || die "no user $user to run the program as (set PLAZET_USER)"
+  printf '%s\n' "$user"
+}
+
+# hand_site_to SITE USER: make the directories the program writes (data,
+# pictures and attachments, and its own directory for uploads and the
+# settings file) belong to USER, and check that USER can reach them.
+hand_site_to() {
+  local site="$1" user="$2"
+  chown -R "$user:$(id -gn "$user")" "$site/data" "$site/htdocs/plazetpic" "$site/cgi-bin"
+  runuser -u "$user" -- test -w "$site/data" -a -x "$site/cgi-bin/plazet.cgi" ||
+    die "user $user cannot reach $site (a directory above it is closed to him); set PLAZET_RUN or PLAZET_USER"
+}
+
+# write_server_conf RUN SITE PORT [USER]: lighttpd configuration
+# RUN/lighttpd.conf. Without USER the server runs as the user that starts it,
+# so the program can write the data directory that this user laid out; with
+# USER (the server is started by root) lighttpd drops to that user once it
+# has opened its port and logs.  mod_cgi runs the program with its absolute
+# path as first argument and its directory as working directory; the
+# settings file is found from that path.
 write_server_conf() {
-  local run="$1" site="$2" port="$3"
+  local run="$1" site="$2" port="$3" user="${4:-}" drop=
+  if [ -n "$user" ]; then
+    drop="server.username = \"$user\"
+server.groupname = \"$(id -gn "$user")\""
+  fi
   cat >"$run/lighttpd.conf" <<EOF
 server.modules = ("mod_access", "mod_alias", "mod_cgi")
 server.document-root = "$site/htdocs"
@@ -136,6 +177,13 @@ server.pid-file = "$run/lighttpd.pid"
 server.errorlog = "$run/error.log"
 # standard error of the program
 server.breakagelog = "$run/cgi-stderr.log"
+$drop
+# Shift-JIS query bytes (%F5, %FF, %7F ...) reach the program as sent:
+# lighttpd answers 400 to them while these checks are on.
+server.http-parseopts = (
+  "url-ctrls-reject"        => "disable",
+  "url-invalid-utf8-reject" => "disable",
+)
 index-file.names = ("index.html")
 mimetype.assign = (
   ".html" => "text/html",
@@ -199,14 +247,20 @@ wait_http() {
 }
 
 # server_start RUN SITE PORT: (re)start lighttpd in the background for the
-# site laid out at SITE and wait until it answers.
+# site laid out at SITE and wait until it answers. Started by root, the
+# program runs as demo_user, who is given the site's writable directories.
 server_start() {
-  local run="$1" site="$2" port="$3"
+  local run="$1" site="$2" port="$3" user
   ensure_packages lighttpd curl
   server_stop "$run"
-  write_server_conf "$run" "$site" "$port"
+  user="$(demo_user)"
+  [ -z "$user" ] || hand_site_to "$site" "$user"
+  write_server_conf "$run" "$site" "$port" "$user"
   lighttpd -t -f "$run/lighttpd.conf" >/dev/null || die "bad lighttpd configuration $run/lighttpd.conf"
   : >"$run/error.log"
+  : >>"$run/cgi-stderr.log"
+  # lighttpd opens its logs after it has dropped to the program's user.
+  [ -z "$user" ] || chown "$user" "$run/error.log" "$run/cgi-stderr.log"
   if ! lighttpd -f "$run/lighttpd.conf"; then
     tail -n 20 "$run/error.log" >&2
     die "lighttpd did not start (is port $port in use?)"

@@ -13,11 +13,18 @@
 //                                     boards and a chat room)
 //   plazetctl seed --site SITE_DIR --boards N --messages M [--writer ID]
 //                                    (N generated boards of M messages each)
+//   plazetctl seed --site SITE_DIR --content [--admin ID] [--user ID]
+//                                    (threads, a club board with its group
+//                                     and an ID application in the demo tree)
+//   plazetctl check (--site SITE_DIR | --ini FILE)
+//                                    (reads every data file and reports what
+//                                     is damaged; exit status 0 when nothing is)
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <map>
 #include <string>
@@ -28,9 +35,13 @@
 #include "folders/folder_admin.h"
 #include "folders/folder_settings.h"
 #include "folders/folder_tree.h"
+#include "frame/settings.h"
+#include "site_check.h"
 #include "site_setup.h"
+#include "store/file_io.h"
 #include "store/line_reader.h"
 #include "users/group_files.h"
+#include "users/system_log.h"
 
 namespace {
 
@@ -42,7 +53,9 @@ constexpr const char* kUsage =
     "       plazetctl mkgroup --site SITE_DIR [--member ID]... NUMBER NAME\n"
     "       plazetctl grant --site SITE_DIR --folder N (--user ID | --group N) --right R\n"
     "       plazetctl levels --site SITE_DIR --folder N --read L --write L\n"
-    "       plazetctl seed --site SITE_DIR [--boards N --messages M [--writer ID]]\n";
+    "       plazetctl seed --site SITE_DIR [--boards N --messages M [--writer ID]]\n"
+    "       plazetctl seed --site SITE_DIR --content [--admin ID] [--user ID]\n"
+    "       plazetctl check (--site SITE_DIR | --ini FILE)\n";
 
 std::string absolute(const std::string& path) {
   char buf[PATH_MAX];
@@ -155,7 +168,9 @@ struct Options {
 Options parse_options(const std::vector<std::string>& args) {
   Options o;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i].rfind("--", 0) == 0 && i + 1 < args.size()) {
+    if (args[i] == "--content") {
+      o.values[args[i]];  // a flag
+    } else if (args[i].rfind("--", 0) == 0 && i + 1 < args.size()) {
       o.values[args[i]].push_back(args[i + 1]);
       ++i;
     } else {
@@ -270,6 +285,15 @@ int cmd_seed(const std::vector<std::string>& args) {
     if (o.has("--writer")) seed.writer = o.get("--writer");
     if (seed.boards < 1 || seed.messages < 0) return fail(kUsage);
     error = plazet::seed_bulk(store, w, seed);
+  } else if (o.has("--content")) {
+    plazet::DemoContent content;
+    if (o.has("--admin")) content.admin = o.get("--admin");
+    if (o.has("--user")) content.user = o.get("--user");
+    content.ADD_FILE_PATH = site_session.sys.ADD_FILE_PATH;
+    content.upload_dir = plazet::site_ini_file(absolute(o.get("--site")));
+    content.upload_dir.erase(content.upload_dir.rfind('/'));
+    content.log = plazet::logging_on(site_session.sys.LOG_DATE);
+    error = plazet::seed_demo_content(store, w, content);
   } else {
     if (!plazet::folder_tree(store)->empty()) return fail("the site has folders already");
     error = plazet::seed_demo_tree(store, w);
@@ -277,6 +301,32 @@ int cmd_seed(const std::vector<std::string>& args) {
   if (!error.empty()) return fail(error);
   std::cout << plazet::folder_tree(store)->size() << " folders\n";
   return 0;
+}
+
+// The settings file of the site to check: SITE_DIR's, or one given as
+// it stands (an installation laid out by hand).
+int cmd_check(const std::vector<std::string>& args) {
+  Options o = parse_options(args);
+  if (o.has("--site") == o.has("--ini") || !o.words.empty()) return fail(kUsage);
+  const std::string ini =
+      o.has("--ini") ? absolute(o.get("--ini")) : plazet::site_ini_file(absolute(o.get("--site")));
+  // Reading a missing settings file would write one.
+  if (!plazet::file_exists(ini)) return fail("no settings file " + ini);
+  const plazet::SYSINFO sys = plazet::read_settings(ini);
+  const std::string program_dir = ini.substr(0, ini.rfind('/') + 1);
+  // Relative paths are taken from the program's working directory.
+  auto place = [&](const std::string& path) {
+    return path.empty() || path[0] == '/' ? path : program_dir + path;
+  };
+  plazet::SitePlaces places{place(sys.DATA_FILE_PATH), place(sys.ADD_FILE_PATH), program_dir};
+  const std::vector<plazet::Finding> findings = plazet::check_site(places, std::time(nullptr));
+  for (const plazet::Finding& f : findings) std::cout << plazet::format_finding(f) << "\n";
+  if (findings.empty()) {
+    std::cout << "no problems found in " << places.data_dir << "\n";
+    return 0;
+  }
+  std::cout << findings.size() << (findings.size() == 1 ? " problem\n" : " problems\n");
+  return 1;
 }
 
 }  // namespace
@@ -294,6 +344,7 @@ int main(int argc, char** argv) {
     if (command == "grant") return cmd_grant(args);
     if (command == "levels") return cmd_levels(args);
     if (command == "seed") return cmd_seed(args);
+    if (command == "check") return cmd_check(args);
   } catch (const std::exception& e) {
     return fail(e.what());
   }

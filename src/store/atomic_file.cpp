@@ -76,10 +76,10 @@ bool replace_file(const WriteToken& token, const std::string& target, const std:
 bool append_text_lines(const WriteToken&, const std::string& path, std::string_view lines) {
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
   if (!fd) return false;
-  std::string text;
   off_t end = ::lseek(fd.get(), 0, SEEK_END);
   char last = '\n';
-  if (end > 0 && ::pread(fd.get(), &last, 1, end - 1) == 1 && last != '\n') text = "\n";
+  bool needs_break = end > 0 && ::pread(fd.get(), &last, 1, end - 1) == 1 && last != '\n';
+  std::string text(needs_break ? 1 : 0, '\n');
   text.append(lines);
   return write_all(fd.get(), text);
 }

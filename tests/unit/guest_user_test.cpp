@@ -1,0 +1,68 @@
+// g_user.dat, the ID applications: records against bytes written from the
+// record layout.
+#include "users/guest_user.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cases.h"
+#include "data_dir_test.h"
+
+namespace plazet {
+namespace {
+
+// An application given as ID|name|mail|password|date|address|browser|answer|state.
+GUEST_USER application(const std::string& text) {
+  std::vector<std::string> f;
+  for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+    end = text.find('|', at);
+    f.push_back(text.substr(at, end - at));
+  }
+  return GUEST_USER{f.at(0), f.at(1), f.at(2), f.at(3),           f.at(4),
+                    f.at(5), f.at(6), f.at(7), std::stoi(f.at(8))};
+}
+
+class GuestUserTest : public testing::DataDirTest {
+ protected:
+  void place(const std::string& before) {
+    std::filesystem::remove(dir_.file("g_user.dat"));
+    if (before != "-") dir_.write("g_user.dat", before);
+  }
+};
+
+TEST_F(GuestUserTest, WriteAppendsUnlessTheIdIsThere) {
+  const auto cases = testing::load_cases("guest_user.cases");
+  int seen = 0;
+  for (const testing::Case& c : cases) {
+    if (c.section != "write") continue;
+    ++seen;
+    SCOPED_TRACE("guest_user.cases:" + std::to_string(c.line));
+    ASSERT_EQ(c.fields.size(), 4u);
+    place(c.fields[1]);
+    EXPECT_EQ(WriteGUEST_USER(fresh(), w(), application(c.fields[0])) ? "true" : "false",
+              c.fields[2]);
+    EXPECT_EQ(dir_.read("g_user.dat"), c.fields[3]);
+  }
+  EXPECT_GE(seen, 6);
+}
+
+TEST_F(GuestUserTest, ReadGivesEveryWholeRecordInFileOrder) {
+  int seen = 0;
+  for (const testing::Case& c : testing::load_cases("guest_user.cases")) {
+    if (c.section != "read") continue;
+    ++seen;
+    SCOPED_TRACE("guest_user.cases:" + std::to_string(c.line));
+    place(c.fields.at(0));
+    std::string shown;
+    for (const GUEST_USER& r : ReadGUEST_USERall(fresh())) {
+      shown +=
+          (shown.empty() ? "" : " ") + r.USER_ID + "/" + std::to_string(r.OK_NG) + "/" + r.MESSAGE;
+    }
+    EXPECT_EQ(shown, c.fields.at(1));
+  }
+  EXPECT_GE(seen, 3);
+}
+
+}  // namespace
+}  // namespace plazet
