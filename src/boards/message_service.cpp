@@ -2,6 +2,7 @@
 
 #include "boards/read_marks.h"
 #include "store/dirs.h"
+#include "store/file_io.h"
 #include "users/system_log.h"
 
 namespace plazet {
@@ -31,18 +32,33 @@ PostResult post_message(Store& store, const WriteToken& w, const Posting& postin
   const long board = record.FOLDER_NO;
   long number = record.SEL_NO;
   if (!posting.edited) {
-    std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store, w, record);
-    if (!stored) return PostResult::kNotStored;
-    number = stored->SEL_NO;
+    // The body goes first, under the number the message will get (fixed
+    // while the lock is held), and the index record last: a message is in
+    // the index only with its own body in place.
+    const std::optional<std::int32_t> next = next_message_number(store, board);
+    if (!next) return PostResult::kNotStored;
+    number = *next;
     if (!WriteContentsDATA(store, w, board, number, posting.body)) {
-      (void)DeleteINDEX_DATA(store, w, board, number);
-      (void)DeleteREAD_POINT(store, w, board, number);
+      (void)DeleteContentsDATA(store, w, board, number);
+      return PostResult::kNotStored;
+    }
+    std::optional<INDEX_DATA> stored = WriteINDEX_DATA(store, w, record);
+    if (!stored || stored->SEL_NO != number) {
+      if (stored) {
+        (void)DeleteINDEX_DATA(store, w, board, stored->SEL_NO);
+        (void)DeleteREAD_POINT(store, w, board, stored->SEL_NO);
+      }
+      (void)DeleteContentsDATA(store, w, board, number);
       return PostResult::kNotStored;
     }
   } else {
-    if (!ReWriteINDEX_DATA(store, w, record)) return PostResult::kNotStored;
-    if (!WriteContentsDATA(store, w, board, number, posting.body)) {
-      (void)ReWriteINDEX_DATA(store, w, *posting.edited);
+    // An edit replaces the body in one step, then the record; the old body
+    // comes back when the record cannot be written.
+    const std::optional<std::string> old_body = read_file(body_file(store, board, number));
+    if (!WriteContentsDATA(store, w, board, number, posting.body)) return PostResult::kNotStored;
+    if (!ReWriteINDEX_DATA(store, w, record)) {
+      (void)(old_body ? WriteContentsDATA(store, w, board, number, *old_body)
+                      : DeleteContentsDATA(store, w, board, number));
       return PostResult::kNotStored;
     }
     (void)DeleteREAD_POINT(store, w, board, number);
@@ -92,7 +108,10 @@ DeleteResult delete_message(Store& store, const WriteToken& w, std::string_view 
                                                 : DeleteResult::kNotStored;
   }
   if (!DeleteINDEX_DATA(store, w, board, sel_no)) return DeleteResult::kNotStored;
-  bool ok = DeleteREAD_POINT(store, w, board, sel_no);
+  // The body goes with the record, so no removed text can come back under
+  // a later message that gets the same number.
+  bool ok = DeleteContentsDATA(store, w, board, sel_no);
+  ok = DeleteREAD_POINT(store, w, board, sel_no) && ok;
   (void)DeleteADD_FILE(store, w, board, sel_no);  // false too when there was none
   const std::string files =
       std::string(ADD_FILE_PATH) + std::to_string(board) + "/x" + std::to_string(sel_no);

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 
 #include "boards/read_marks.h"
@@ -81,6 +83,10 @@ void AddFileCodec::encode(const ADD_FILE& r, unsigned char* p) {
   store_i32(p, r.SEL_NO);
   store_i32(p + 4, r.FILE_NO);
   store_text(p + 8, ADD_FILE::kNameWidth, r.FILE_NAME);
+}
+
+std::string body_file(const Store& store, long board, long sel_no) {
+  return board_dir(store, board) + "x" + std::to_string(sel_no) + ".dat";
 }
 
 std::string board_dir(const Store& store, long board) {
@@ -222,6 +228,13 @@ std::optional<INDEX_DATA> ReadINDEX_DATA_G(Store& store, long board, std::size_t
   return std::nullopt;
 }
 
+std::optional<std::int32_t> next_message_number(Store& store, long board) {
+  std::int32_t highest = 0;
+  for (const IndexEntry& e : *board_index(store, board)) highest = std::max(highest, e.SEL_NO);
+  if (highest == INT32_MAX) return std::nullopt;  // a damaged index: no number is left
+  return highest + 1;
+}
+
 std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, INDEX_DATA record) {
   const long board = record.FOLDER_NO;
   if (!ensure_directory(board_dir(store, board))) return std::nullopt;
@@ -229,10 +242,9 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, IND
   const auto held = board_index(store, board);
   const BoardIndex& index = *held;
 
-  std::int32_t highest = 0;
-  for (const IndexEntry& e : index) highest = std::max(highest, e.SEL_NO);
-  if (highest == INT32_MAX) return std::nullopt;  // a damaged index: no number is left
-  const std::int32_t number = highest + 1;
+  const std::optional<std::int32_t> next = next_message_number(store, board);
+  if (!next) return std::nullopt;
+  const std::int32_t number = *next;
   const std::int32_t parent = record.SEL_NO;
   record.DEL_FLG = 0;
   record.RES_LEVEL = 0;
@@ -304,13 +316,17 @@ bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no
 bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
                        std::string_view text) {
   const std::string dir = board_dir(store, board);
-  const std::string path = dir + "x" + std::to_string(sel_no) + ".dat";
+  const std::string path = body_file(store, board, sel_no);
   return ensure_directory(dir) && replace_file(w, path, path + ".tmp", text, 0600);
 }
 
+bool DeleteContentsDATA(Store& store, const WriteToken&, long board, long sel_no) {
+  const std::string path = body_file(store, board, sel_no);
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
 std::string ReadContentsDATA(Store& store, long board, long sel_no) {
-  std::string body =
-      read_file(board_dir(store, board) + "x" + std::to_string(sel_no) + ".dat").value_or("");
+  std::string body = read_file(body_file(store, board, sel_no)).value_or("");
   if (body.size() > kBodyLimit) body.resize(kBodyLimit);
   return body;
 }

@@ -84,6 +84,8 @@ enum class IndexMax { kHighestNumber = 1, kLastRecord = 2 };
 
 // "<DATA_FILE_PATH><board>/"
 [[nodiscard]] std::string board_dir(const Store& store, long board);
+// "<DATA_FILE_PATH><board>/x<sel_no>.dat": a message's body.
+[[nodiscard]] std::string body_file(const Store& store, long board, long sel_no);
 
 // What orders and threads the messages: enough to count, page, step and
 // find a thread without decoding the texts of every record.
@@ -145,6 +147,10 @@ class BoardIndex {
 [[nodiscard]] std::optional<INDEX_DATA> ReadINDEX_DATA_G(Store& store, long board, std::size_t k,
                                                          long thread);
 
+// The number the next new message of the board gets: the highest plus one;
+// nullopt when no number is left. Fixed while the exclusive lock is held.
+[[nodiscard]] std::optional<std::int32_t> next_message_number(Store& store, long board);
+
 // Stores a new message: `record.SEL_NO` is 0 for a new thread or the
 // parent's number for a reply. The new number is the highest plus one; a
 // reply goes after its parent's subtree (at the end, as a top entry, when
@@ -162,6 +168,8 @@ class BoardIndex {
 // Replaces the body of message `sel_no`.
 [[nodiscard]] bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
                                      std::string_view text);
+// Removes the body of message `sel_no`; true when it is gone (or never was).
+[[nodiscard]] bool DeleteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no);
 // The body, at most 99999 bytes; "" when there is none.
 [[nodiscard]] std::string ReadContentsDATA(Store& store, long board, long sel_no);
 

@@ -64,7 +64,9 @@ bool store_upload(const WriteToken& w, std::string_view ADD_FILE_PATH, std::stri
       !ensure_directory(slot_dir)) {
     return false;
   }
-  return filemove(w, editpath(upload.temp_name, upload_dir), slot_dir + upload.file_name);
+  // The file is on disk before the record that names it is written.
+  const std::string target = slot_dir + upload.file_name;
+  return filemove(w, editpath(upload.temp_name, upload_dir), target) && sync_file(target);
 }
 
 }  // namespace plazet

@@ -96,7 +96,7 @@ bool commit_tree(Store& store, const WriteToken& w, const char* temp_suffix,
 }  // namespace
 
 std::string format_title_line(const B_TITLE& t) {
-  std::string name = fit_field(t.NAME, B_TITLE::kNameWidth);
+  std::string name = single_line(fit_field(t.NAME, B_TITLE::kNameWidth));
   return std::string(static_cast<std::size_t>(std::max(t.DEPTH, 0)), ' ') + name + "," +
          std::to_string(t.FOLDER_NO) + "," + kind_word(t.MODE) + ",\n";
 }

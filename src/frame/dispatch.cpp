@@ -167,7 +167,11 @@ std::string serve_request(const std::string& program_path, const CgiEnv& env, in
   req.lang.StrdefFileOpen(req.sys.LANGUAGE);
   req.JOB_EXE = fit_field(cut_name(cut_name(program_path, '\\'), '/'), Request::kJobExeCapacity);
 
-  req.form.cgi_get(env, body_fd, upload_dir);
+  if (req.form.cgi_get(env, body_fd, upload_dir) == FormInput::kTooLarge) {
+    req.out.printf("Status: 413 Request Entity Too Large\n");
+    j_ERROR2(req, 278, 390);
+    return req.out.str();
+  }
   req.uid = fit_field(req.form.cgi_getvalue("uid"), Request::kFieldCapacity);
   req.upw = fit_field(req.form.cgi_getvalue("upw"), Request::kFieldCapacity);
   req.JOB = fit_field(req.form.cgi_getvalue("JOB"), Request::kFieldCapacity);
@@ -175,6 +179,9 @@ std::string serve_request(const std::string& program_path, const CgiEnv& env, in
 
   authenticate_and_dispatch(req, jobs);
 
+  // Uploads no handler took are not kept; the sweep catches what crashed
+  // processes left.
+  req.form.remove_uploads(upload_dir);
   sweep_upload_files(upload_dir, std::time(nullptr));
   return req.out.str();
 }

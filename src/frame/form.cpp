@@ -118,6 +118,7 @@ class BodyReader {
       ssize_t n = ::read(fd_, chunk, want);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
+        cut_short_ = true;
         remaining_ = 0;
         break;
       }
@@ -132,6 +133,11 @@ class BodyReader {
   std::size_t remaining_;
   std::string buf_;
   std::size_t pos_ = 0;
+  bool cut_short_ = false;
+
+ public:
+  // The input ended before the announced length.
+  [[nodiscard]] bool cut_short() const { return cut_short_; }
 };
 
 // A part's data ends with the line break before the delimiter: those two
@@ -172,11 +178,13 @@ class FileSink {
   bool failed_ = false;
 };
 
-// Creates the smallest free "CGI<n>" with O_EXCL, so two requests uploading
-// at the same moment never share a file.
-UniqueFd claim_upload_file(const std::string& dir, std::string& name) {
-  for (int n = 0; n < 100000; ++n) {
+// Creates the smallest free "CGI<n>" from `next` on with O_EXCL, so two
+// requests uploading at the same moment never share a file; `next` moves
+// past it, so the parts of one request do not search the same names again.
+UniqueFd claim_upload_file(const std::string& dir, int& next, std::string& name) {
+  for (int n = next; n < 100000; ++n) {
     name = "CGI" + std::to_string(n);
+    next = n + 1;
     std::string path = dir + "/" + name;
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd) return fd;
@@ -187,6 +195,26 @@ UniqueFd claim_upload_file(const std::string& dir, std::string& name) {
 
 // The quoted value after `key` in a header line: one character (the opening
 // quote) is skipped, the value runs to the next double quote or line end.
+// The media type of a CONTENT_TYPE, without its parameters.
+std::string_view media_type(std::string_view type) {
+  type = type.substr(0, type.find(';'));
+  while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.remove_suffix(1);
+  return type;
+}
+
+// The boundary parameter: quoted or plain, up to the next parameter.
+std::string_view boundary_of(std::string_view type) {
+  std::size_t at = find_ignoring_case(type, "boundary=", 1);
+  if (at == std::string_view::npos) return {};
+  std::string_view value = type.substr(at + 9);
+  if (value.starts_with('"')) {
+    value.remove_prefix(1);
+    return value.substr(0, value.find('"'));
+  }
+  value = value.substr(0, value.find_first_of("]; \t"));
+  return value;
+}
+
 std::string quoted_after(std::string_view line, std::size_t key_end, std::size_t& value_end) {
   std::size_t start = std::min(key_end + 1, line.size());
   std::size_t end = line.find_first_of("\"\n", start);
@@ -229,16 +257,26 @@ int FormInput::cgi_get(const CgiEnv& env, int body_fd, const std::string& upload
     if (!equals_ignoring_case(env.REQUEST_METHOD, "POST")) return 0;
     long length = atol_prefix(env.CONTENT_LENGTH);
     if (length <= 0) return -2;
+    if (length > kMaxBodyBytes) return kTooLarge;
     auto body_length = static_cast<std::size_t>(length);
-    if (equals_ignoring_case(env.CONTENT_TYPE, "application/x-www-form-urlencoded")) {
-      parse_urlencoded(BodyReader(body_fd, body_length).rest());
+    if (equals_ignoring_case(media_type(env.CONTENT_TYPE), "application/x-www-form-urlencoded")) {
+      BodyReader body(body_fd, body_length);
+      std::string text = body.rest();
+      complete_ = !body.cut_short();
+      parse_urlencoded(std::move(text));
       return 0;
     }
-    parse_multipart(env, body_fd, body_length, upload_dir);
-    return 0;
+    return parse_multipart(env, body_fd, body_length, upload_dir);
   } catch (const std::bad_alloc&) {
+    remove_uploads(upload_dir);
     fields_.clear();
     return -1;
+  }
+}
+
+void FormInput::remove_uploads(const std::string& upload_dir) const {
+  for (const FormField& f : fields_) {
+    if (!f.upload_temp.empty()) ::unlink((upload_dir + "/" + f.upload_temp).c_str());
   }
 }
 
@@ -261,25 +299,31 @@ void FormInput::parse_urlencoded(std::string text) {
   }
 }
 
-void FormInput::parse_multipart(const CgiEnv& env, int body_fd, std::size_t length,
-                                const std::string& upload_dir) {
-  std::string_view type = env.CONTENT_TYPE;
-  std::size_t at = find_ignoring_case(type, "boundary=", 1);
-  if (at == std::string_view::npos) return;
-  std::string_view boundary = type.substr(at + 9);
-  boundary = boundary.substr(0, boundary.find(']'));
-  if (boundary.empty() || boundary.size() > 200) return;
+int FormInput::parse_multipart(const CgiEnv& env, int body_fd, std::size_t length,
+                               const std::string& upload_dir) {
+  const std::string_view boundary = boundary_of(env.CONTENT_TYPE);
+  if (boundary.empty() || boundary.size() > 200) return 0;
   const std::string delim = "--" + std::string(boundary);
 
   BodyReader body(body_fd, length);
+  // Whatever ends the body early, the part being read is dropped.
+  struct CutShort {
+    bool& complete;
+    bool done = false;
+    ~CutShort() { complete = done; }
+  } cut{complete_};
   auto discard = [](std::string_view) {};
-  if (!body.copy_until(delim, discard)) return;
+  if (!body.copy_until(delim, discard)) return 0;
+  int file_parts = 0;
+  int next_upload = 0;
 
   // After each delimiter: "--" closes the body, a line break opens a part.
-  auto more_parts = [&body] {
+  bool closed = false;
+  auto more_parts = [&body, &closed] {
     body.get();
     int second = body.get();
-    return second != -1 && second != '-';
+    closed = second == '-';
+    return second != -1 && !closed;
   };
 
   while (more_parts()) {
@@ -289,7 +333,7 @@ void FormInput::parse_multipart(const CgiEnv& env, int body_fd, std::size_t leng
       name_at = header->find("name=");
       if (name_at != std::string::npos) break;
     }
-    if (!header) return;
+    if (!header) return 0;
 
     std::size_t name_end = 0;
     std::string name = quoted_after(*header, name_at + 5, name_end);
@@ -306,26 +350,31 @@ void FormInput::parse_multipart(const CgiEnv& env, int body_fd, std::size_t leng
     // The header ends with an empty line; at most one more header line
     // (such as the part's Content-Type) may stand before it.
     int c = body.get();
-    if (c == -1) return;
+    if (c == -1) return 0;
     if (c != '\r') (void)body.line();
     (void)body.line();
 
     if (!upload) {
       TextSink sink;
-      if (!body.copy_until(delim, std::ref(sink))) return;
+      if (!body.copy_until(delim, std::ref(sink))) return 0;
       fields_.push_back({cut_at_nul(std::move(name)), cut_at_nul(sink.value()), {}});
       continue;
     }
     if (file_name.empty()) {
-      if (!body.copy_until(delim, discard)) return;
+      if (!body.copy_until(delim, discard)) return 0;
       fields_.push_back({std::move(name), std::string(), {}});
       continue;
+    }
+    if (++file_parts > kMaxFileParts) {
+      remove_uploads(upload_dir);
+      fields_.clear();
+      return kTooLarge;
     }
 
     std::string temp;
     bool complete = false;
     bool stored = false;
-    if (UniqueFd fd = claim_upload_file(upload_dir, temp)) {
+    if (UniqueFd fd = claim_upload_file(upload_dir, next_upload, temp)) {
       FileSink sink(fd.get());
       complete = body.copy_until(delim, std::ref(sink));
       stored = complete && !sink.failed();
@@ -335,9 +384,11 @@ void FormInput::parse_multipart(const CgiEnv& env, int body_fd, std::size_t leng
     } else {
       complete = body.copy_until(delim, discard);
     }
-    if (!complete) return;
+    if (!complete) return 0;
     fields_.push_back({std::move(name), file_name + "," + temp, stored ? temp : std::string()});
   }
+  cut.done = closed;
+  return 0;
 }
 
 std::string FormInput::cgi_getvalue(std::string_view name, std::size_t index) const {

@@ -36,12 +36,27 @@ class FormInput {
  public:
   static constexpr std::size_t kMaxNameBytes = 999;
   static constexpr std::size_t kMaxTextValueBytes = 99998;
+  // A request larger than this, or with more file parts, is refused whole
+  // before anything of it is kept (the web server may set a lower limit).
+  static constexpr long kMaxBodyBytes = 64L * 1024 * 1024;
+  static constexpr int kMaxFileParts = 100;
+  static constexpr int kTooLarge = -3;
 
   // Reads the request's input. 0 when done (also without input), -1 when
-  // memory ran out, -2 for a POST without a positive CONTENT_LENGTH. Upload
-  // files go to `upload_dir`. The body is read from `body_fd`, never more
-  // than CONTENT_LENGTH bytes.
+  // memory ran out, -2 for a POST without a positive CONTENT_LENGTH,
+  // kTooLarge for a body or a number of files over the limits (no fields,
+  // no files). Upload files go to `upload_dir`. The body is read from
+  // `body_fd`, never more than CONTENT_LENGTH bytes.
   int cgi_get(const CgiEnv& env, int body_fd, const std::string& upload_dir);
+
+  // False when the body ended before CONTENT_LENGTH or before the closing
+  // delimiter: the part cut short was dropped, and what stores a posting
+  // must not trust the rest either.
+  [[nodiscard]] bool complete() const { return complete_; }
+
+  // Removes the upload files this request's parser created that are still
+  // there (a handler that takes one moves it away).
+  void remove_uploads(const std::string& upload_dir) const;
 
   // The value of the index-th field named `name` (from 0, in arrival
   // order), or "" when there is none.
@@ -59,10 +74,11 @@ class FormInput {
 
  private:
   void parse_urlencoded(std::string text);
-  void parse_multipart(const CgiEnv& env, int body_fd, std::size_t length,
-                       const std::string& upload_dir);
+  int parse_multipart(const CgiEnv& env, int body_fd, std::size_t length,
+                      const std::string& upload_dir);
 
   std::vector<FormField> fields_;
+  bool complete_ = true;
 };
 
 // "%41" -> "A": a "%" and the two characters after it become one byte.

@@ -317,6 +317,8 @@ std::vector<SlotPlan> plan_slots(Request& req, bool edit, long folder_no, long s
 // WRITE_DATA, and for each attachment slot k FILE<k> (an upload) and
 // ADD_FILE<k> (the keep box of a stored attachment).
 int j_BORDWRITEWR(Request& req, const WriteToken& w) {
+  // A form that arrived cut short may have lost part of its body.
+  if (!req.form.complete()) return kPostNotStored;
   const long folder_no = form_number(req, "FOLDER_NO");
   if (!is_board(req, folder_no)) return kPostNotAllowed;
   const MST_USER& user = *req.user;

@@ -28,7 +28,9 @@ void sync_directory(const std::string& path) {
 AtomicReplace::AtomicReplace(const WriteToken&, std::string target, std::string temp_path,
                              mode_t mode)
     : target_(std::move(target)), temp_(std::move(temp_path)) {
-  fd_.reset(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+  // A temporary left by an interrupted rewrite of the same file goes first.
+  ::unlink(temp_.c_str());
+  fd_.reset(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
 }
 
 AtomicReplace::~AtomicReplace() {
@@ -54,6 +56,13 @@ bool AtomicReplace::commit() {
   }
   committed_ = true;
   sync_directory(target_);
+  return true;
+}
+
+bool sync_file(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd || ::fsync(fd.get()) != 0) return false;
+  sync_directory(path);
   return true;
 }
 

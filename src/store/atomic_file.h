@@ -38,6 +38,10 @@ class AtomicReplace {
   bool committed_ = false;
 };
 
+// Makes a file that was moved into place durable: the file's data, then its
+// directory entry. False when the file cannot be opened or synced.
+[[nodiscard]] bool sync_file(const std::string& path);
+
 // Replaces `target` with `contents` in one step.
 [[nodiscard]] bool replace_file(const WriteToken& token, const std::string& target,
                                 const std::string& temp_path, std::string_view contents,

@@ -53,4 +53,12 @@ long atol_prefix(std::string_view text) {
   return static_cast<long>(value);
 }
 
+std::string single_line(std::string_view text) {
+  std::string line(text);
+  for (char& c : line) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return line;
+}
+
 }  // namespace plazet

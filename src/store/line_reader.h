@@ -49,6 +49,10 @@ class LinedText {
                                                          std::string_view separators,
                                                          std::size_t max_tokens = SIZE_MAX);
 
+// A value as a line of a text file may hold it: CR and LF become blanks, so
+// no value can end a line early or forge the next one.
+[[nodiscard]] std::string single_line(std::string_view text);
+
 // The leading decimal number as atol reads it (blanks, sign, digits; 0 when
 // there are none), clamped to the 32-bit range instead of overflowing.
 [[nodiscard]] long atol_prefix(std::string_view text);

@@ -66,10 +66,13 @@ bool logging_on(std::string_view LOG_DATE) {
 
 bool WriteSYSTEM_LOG(Store& store, const WriteToken& w, const SYSTEM_LOG& e) {
   const std::string path = store.path(kFile);
-  std::string line = fit_field(e.LOG_TIME, 22) + "," + fit_field(e.USER_ID, 22) + "," +
-                     (e.LOG_KIND == SYSTEM_LOG::kLogin ? "login" : "write") + "," +
-                     std::to_string(e.FOLDER_NO) + "," + e.REMOTE_ADDR.substr(0, kClientBytes) +
-                     "," + e.HTTP_USER_AGENT.substr(0, kClientBytes) + "\n";
+  // A line break in a value (the client's own addresses included) would
+  // forge a line of the log: it is written as a blank.
+  std::string line =
+      single_line(fit_field(e.LOG_TIME, 22)) + "," + single_line(fit_field(e.USER_ID, 22)) + "," +
+      (e.LOG_KIND == SYSTEM_LOG::kLogin ? "login" : "write") + "," + std::to_string(e.FOLDER_NO) +
+      "," + single_line(e.REMOTE_ADDR.substr(0, kClientBytes)) + "," +
+      single_line(e.HTTP_USER_AGENT.substr(0, kClientBytes)) + "\n";
   bool ok = append_text_lines(w, path, line);
   store.cache().invalidate(path);
   return ok;

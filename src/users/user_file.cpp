@@ -88,7 +88,9 @@ std::optional<MST_USER> parse_user_line(std::string_view line) {
 }
 
 std::string format_user_line(const MST_USER& u) {
-  auto cut = [](const std::string& s, std::size_t width) { return fit_field(s, width); };
+  auto cut = [](const std::string& s, std::size_t width) {
+    return single_line(fit_field(s, width));
+  };
   std::string line;
   line.reserve(256);
   for (const std::string& field :

@@ -24,7 +24,8 @@ CgiSite::CgiSite() {
 }
 
 // The body comes from a file and the page goes to one, so no pipe can fill up.
-std::string CgiSite::run(const Env& env, const std::string& body) const {
+int CgiSite::run_wrapped(const std::vector<std::string>& wrapper, const Env& env,
+                         const std::string& body, std::string& page) const {
   Env all = {{"REMOTE_ADDR", "127.0.0.1"}, {"HTTP_USER_AGENT", kAgent}};
   if (!body.empty()) {
     all["REQUEST_METHOD"] = "POST";
@@ -33,24 +34,41 @@ std::string CgiSite::run(const Env& env, const std::string& body) const {
   for (const auto& [k, v] : env) all[k] = v;
   std::vector<std::string> vars = {"PATH=/usr/bin:/bin", "TZ=UTC"};
   for (const auto& [k, v] : all) vars.push_back(k + "=" + v);
-  if (const char* asan = std::getenv("ASAN_OPTIONS"))
+  if (const char* asan = std::getenv("ASAN_OPTIONS"); asan && !all.count("ASAN_OPTIONS"))
     vars.push_back(std::string("ASAN_OPTIONS=") + asan);
   std::vector<char*> envp;
   for (std::string& v : vars) envp.push_back(v.data());
   envp.push_back(nullptr);
-  write_file(dir_ + "/body.in", body);
-  std::string program = cgi_dir() + "/plazet.cgi", in = dir_ + "/body.in", out = dir_ + "/page.out";
+  // Named by process, so that test processes may run requests side by side.
+  const std::string me = std::to_string(::getpid());
+  std::string program = cgi_dir() + "/plazet.cgi", in = dir_ + "/body" + me + ".in",
+              out = dir_ + "/page" + me + ".out";
+  write_file(in, body);
+  std::vector<std::string> args = wrapper;
+  args.push_back(program);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int status = -1;
   if (const pid_t pid = ::fork(); pid == 0) {
     ::dup2(::open(in.c_str(), O_RDONLY), 0);
     ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-    char* argv[] = {program.data(), nullptr};
-    if (::chdir(cgi_dir().c_str()) == 0) ::execve(program.c_str(), argv, envp.data());
+    if (::chdir(cgi_dir().c_str()) == 0) ::execve(argv[0], argv.data(), envp.data());
     _exit(127);
-  } else if (int status = 0;
-             ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  } else if (::waitpid(pid, &status, 0) != pid) {
+    throw std::runtime_error("waitpid");
+  }
+  page = read_file(out);
+  return status;
+}
+
+std::string CgiSite::run(const Env& env, const std::string& body) const {
+  std::string page;
+  const int status = run_wrapped({}, env, body, page);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw std::runtime_error("plazet.cgi did not exit with status 0");
   }
-  return read_file(out);
+  return page;
 }
 
 long CgiSite::new_board(const std::string& name, const Change& change, int kind) const {

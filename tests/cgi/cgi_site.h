@@ -90,6 +90,10 @@ class CgiSite {
 
   // Runs the program; `env` holds the CGI variables besides the usual ones.
   [[nodiscard]] std::string run(const Env& env, const std::string& body = "") const;
+  // The same under `wrapper` (a command and its arguments, such as a tracer,
+  // that runs the program after them): the wait status, the page in `page`.
+  [[nodiscard]] int run_wrapped(const std::vector<std::string>& wrapper, const Env& env,
+                                const std::string& body, std::string& page) const;
   [[nodiscard]] std::string get(const std::string& query, const std::string& agent = kAgent) const {
     return run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", query}, {"HTTP_USER_AGENT", agent}});
   }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <filesystem>
 #include <tuple>
 
 #include "cases.h"
@@ -44,7 +45,39 @@ TEST(FormTest, RequestsGiveTheirFields) {
     }
     EXPECT_EQ(fields, f[6]) << f[0];
     EXPECT_EQ(dir.exists("CGI0") ? dir.read("CGI0") : "-", f[7]) << f[0];
+    EXPECT_EQ(form.complete(), f[0].find("cut short") == std::string::npos) << f[0];
     EXPECT_TRUE(!dir.exists("CGI0") || dir.mode("CGI0") == 0600u) << f[0];
+  }
+}
+
+// A body of `files` file parts of one byte each.
+std::string file_parts(int files) {
+  std::string body;
+  for (int i = 0; i < files; ++i) {
+    body += "------XyZ\r\nContent-Disposition: form-data; name=\"F" + std::to_string(i) +
+            "\"; filename=\"f.txt\"\r\n\r\nx\r\n";
+  }
+  return body + "------XyZ--\r\n";
+}
+
+TEST(FormTest, AHundredFilesAreTakenAndMoreRefusedWithNothingLeft) {
+  for (const auto& [files, result] : {std::pair{100, 0}, {101, FormInput::kTooLarge}}) {
+    const std::string body = file_parts(files);
+    CgiEnv env;
+    env.REQUEST_METHOD = "POST";
+    env.CONTENT_LENGTH = std::to_string(body.size());
+    env.CONTENT_TYPE = "multipart/form-data; boundary=----XyZ";
+    TempDir dir;
+    FormInput form;
+    EXPECT_EQ(parse(form, env, body, dir), result);
+    std::size_t left = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.prefix())) {
+      ++left;
+    }
+    EXPECT_EQ(form.fields().size(), result == 0 ? 100u : 0u);
+    EXPECT_EQ(left, result == 0 ? 100u : 0u);
+    form.remove_uploads(dir.prefix());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.prefix())) << "what the request made it removes";
   }
 }
 
