@@ -60,9 +60,10 @@ std::optional<UploadName> own_upload(const Request& req, std::string_view field)
   return upload;
 }
 
-void discard_upload(const Request& req, const std::optional<UploadName>& upload) {
-  if (!upload || !req.form.is_own_upload(upload->temp_name)) return;
-  (void)::unlink(editpath(upload->temp_name, req.upload_dir).c_str());
+void discard_upload(const Request& req, std::string_view field) {
+  const FormField* f = req.form.field(field);
+  if (!f || f->upload_temp.empty()) return;
+  (void)::unlink(editpath(f->upload_temp, req.upload_dir).c_str());
 }
 
 }  // namespace plazet

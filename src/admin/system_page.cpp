@@ -212,17 +212,18 @@ int j_SYSTEMUPDATE(Request& req, const WriteToken& w) {
 
   for (const TextSetting& s : kTextSettings) {
     if (holds_byte(sys.*s.field, ",\r\n")) {
-      discard_upload(req, login_picture);
-      discard_upload(req, background);
+      discard_upload(req, "FILE1");
+      discard_upload(req, "FILE2");
       return kSettingsBadValue;
     }
   }
   // A picture that cannot be moved is not reported; its name is stored.
-  for (const std::optional<UploadName>& upload : {login_picture, background}) {
-    if (!upload) continue;
-    if (!filemove(w, editpath(upload->temp_name, req.upload_dir),
-                  sys.CG_FILE_PATH + "/" + upload->file_name)) {
-      discard_upload(req, upload);
+  const std::pair<const char*, const std::optional<UploadName>&> pictures[] = {
+      {"FILE1", login_picture}, {"FILE2", background}};
+  for (const auto& [field, upload] : pictures) {
+    if (!upload || !filemove(w, editpath(upload->temp_name, req.upload_dir),
+                             sys.CG_FILE_PATH + "/" + upload->file_name)) {
+      discard_upload(req, field);
     }
   }
   (void)SysFileWrite(w, req.INI_FILE, sys);

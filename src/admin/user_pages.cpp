@@ -304,8 +304,9 @@ void j_MYDATA(Request& req) {
   print_page_end(req);
 }
 
-int j_USERWR(Request& req, const WriteToken& w) {
-  const bool own = req.JOB == "MYDATAWR";
+namespace {
+
+int write_user(Request& req, const WriteToken& w, bool own) {
   // The own-data page switched off takes no changes either.
   if (own && req.sys.MYDATA != 0) return kUserNotAllowed;
   if (has_field(req, "SUB2")) return kUserBack;
@@ -331,7 +332,7 @@ int j_USERWR(Request& req, const WriteToken& w) {
   // Later steps work on the ID as stored (letter case as created).
   const std::string stored_id = stored ? stored->USER_ID : id;
 
-  std::optional<UploadName> picture = own_upload(req, "FILE1");
+  const std::optional<UploadName> picture = own_upload(req, "FILE1");
   if (has_field(req, "SUB1")) {
     MST_USER user = stored.value_or(MST_USER{});
     user.USER_ID = stored_id;
@@ -345,9 +346,9 @@ int j_USERWR(Request& req, const WriteToken& w) {
     user.NO_READ_MODE = form_number(req, "NO_READ_MODE");
     if (picture && store_picture(req, w, stored_id, *picture)) {
       user.PICFILE = picture->file_name;
-      picture.reset();
+    } else {
+      discard_upload(req, "FILE1");
     }
-    discard_upload(req, picture);
     if (!own) {
       user.USER_LEVEL = atol_prefix(without_trailing_spaces(req.form.cgi_getvalue("USER_LEVEL")));
       user.P_GROUP = form_number(req, "P_GROUP");
@@ -361,7 +362,6 @@ int j_USERWR(Request& req, const WriteToken& w) {
     }
     return kUserSaved;
   }
-  discard_upload(req, picture);
   if (own) return kUserNotAllowed;
 
   if (has_field(req, "SUB3")) {
@@ -381,6 +381,16 @@ int j_USERWR(Request& req, const WriteToken& w) {
     }
   }
   return kUserGroupsEdited;
+}
+
+}  // namespace
+
+int j_USERWR(Request& req, const WriteToken& w) {
+  // The picture is stored only once every check has passed and the user is
+  // saved; on every other way out its upload goes.
+  const int code = write_user(req, w, req.JOB == "MYDATAWR");
+  if (code != kUserSaved) discard_upload(req, "FILE1");
+  return code;
 }
 
 }  // namespace plazet
