@@ -92,10 +92,12 @@ void language_row(Request& req, const MST_USER& user) {
   const std::vector<std::string> files = language_files();
   open_label_row(req, req.text(115));
   req.out.printf("<SELECT NAME=\"LANGUAGE\">\n");
-  // Only files of the listing are offered, the user's own first.
-  if (std::find(files.begin(), files.end(), user.LANGUAGE) != files.end()) {
-    req.out.printf("<OPTION VALUE=\"%s\">%s\n", html_attr(user.LANGUAGE),
-                   sanitize_html(user.LANGUAGE));
+  // Only files of the listing are offered, the user's own first. A user
+  // without one gets the installation's first, so that saving the form
+  // keeps the language the user has been reading.
+  const std::string& first = user.LANGUAGE.empty() ? req.sys.LANGUAGE : user.LANGUAGE;
+  if (std::find(files.begin(), files.end(), first) != files.end()) {
+    req.out.printf("<OPTION VALUE=\"%s\">%s\n", html_attr(first), sanitize_html(first));
   }
   for (const std::string& file : files) {
     req.out.printf("<OPTION VALUE=\"%s\">%s\n", html_attr(file), sanitize_html(file));

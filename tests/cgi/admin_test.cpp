@@ -160,6 +160,23 @@ TEST(UserWriteTest, ChecksComeFirstAndTheStoredLineFollowsTheForm) {
   }
 }
 
+TEST(UserFormTest, ANewUserFormAsksForTheIdAndOffersTheInstallationsLanguageFirst) {
+  AdminSite a;
+  const std::string page = a.site.as("boss", "JOB=USERMENT");
+  EXPECT_TRUE(has(page, "<B>" + text(165) + "</B>"));
+  EXPECT_TRUE(has(page, "<INPUT TYPE=\"text\" NAME=\"USER_ID\" SIZE=\"20\" MAXLENGTH=\"20\">"));
+  EXPECT_TRUE(has(page, "name=\"JOB\" value=\"NEWUSERWR\""));
+  EXPECT_FALSE(has(page, "SUB3"));
+  const std::size_t select = page.find("NAME=\"LANGUAGE\"");
+  EXPECT_EQ(joined(page.substr(select, page.find("</SELECT>", select) - select),
+                   "<OPTION VALUE=\"([^\"]*)\">"),
+            "japan.lng english.lng japan.lng");
+  // An ID nobody has is shown as given, with empty fields.
+  const std::string unknown = a.site.as("boss", "JOB=USERMENT&USER_ID=Nobody");
+  EXPECT_TRUE(has(unknown, "name=\"USER_ID\" value=\"Nobody\">Nobody"));
+  EXPECT_TRUE(has(unknown, "NAME=\"USER_NAME\" SIZE=\"40\" MAXLENGTH=\"80\" VALUE=\"\">"));
+}
+
 TEST(UserWriteTest, AnIdWhoseSecondByteIsABackslashIsAllowed) {
   AdminSite a;
   const std::string id = "\x95\x5C";  // one two-byte character
