@@ -91,22 +91,29 @@ Slots slots_of(const LinedText& source, Key kind) {
 }
 
 // The exchange sort: slot i and a later slot j change places when i must
-// come after j. Level keys order from the highest down.
-void exchange_sort(Slots& slots, Key kind) {
-  std::vector<std::uint64_t>& keys = slots.keys;
+// come after j. Level keys order from the highest down. The slots are moved
+// as numbers (their keys and positions), without branches in the inner loop.
+std::vector<std::size_t> exchange_sort(std::vector<std::uint64_t> keys, Key kind) {
   const std::size_t n = keys.size();
+  std::vector<std::size_t> at(n);
+  for (std::size_t i = 0; i < n; ++i) at[i] = i;
   const bool descending = kind == Key::kLevel;
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    std::uint64_t at_i = keys[i];
+    std::uint64_t key_i = keys[i];
+    std::size_t slot_i = at[i];
     for (std::size_t j = i + 1; j < n; ++j) {
-      const bool after = descending ? at_i < keys[j] : at_i > keys[j];
-      if (!after) continue;
-      keys[i] = keys[j];
-      keys[j] = at_i;
-      at_i = keys[i];
-      std::swap(slots.ids[i], slots.ids[j]);
+      const std::uint64_t key_j = keys[j];
+      const std::size_t slot_j = at[j];
+      const bool exchange = descending ? key_i < key_j : key_i > key_j;
+      keys[j] = exchange ? key_i : key_j;
+      at[j] = exchange ? slot_i : slot_j;
+      key_i = exchange ? key_j : key_i;
+      slot_i = exchange ? slot_j : slot_i;
     }
+    keys[i] = key_i;
+    at[i] = slot_i;
   }
+  return at;
 }
 
 // Writes `target` from the source's lines in `kind` order.
@@ -118,15 +125,16 @@ bool make_copy(Store& store, const WriteToken& w, const LinedText& source, Key k
   for (std::size_t k = 0; std::optional<MST_USER> user = ReadMST_USERcount(store, k); ++k) {
     users.try_emplace(folded(user->USER_ID), std::move(*user));
   }
-  Slots slots = slots_of(source, kind);
-  exchange_sort(slots, kind);
+  const Slots slots = slots_of(source, kind);
   std::string text;
-  for (const std::string& id : slots.ids) {
-    auto it = users.find(folded(id));
+  for (std::size_t slot : exchange_sort(slots.keys, kind)) {
+    auto it = users.find(folded(slots.ids[slot]));
     if (it != users.end()) text += format_sorted_user_line(it->second);
   }
   const std::string path = store.path(target);
-  const bool ok = replace_file(w, path, path + ".tmp", text, kTextMode);
+  // A scratch copy: rebuilt before every ordered list, so not worth a disk
+  // sync (the next list makes it again after a crash).
+  const bool ok = replace_file(w, path, path + ".tmp", text, kTextMode, Sync::kUnsynced);
   store.cache().invalidate(path);
   return ok;
 }
