@@ -66,13 +66,13 @@ std::string error_page(int title, int message) {
   return page;
 }
 
-std::string expected_page(const std::string& spec, const std::string& key) {
-  if (spec == "none") return "";
-  if (spec.starts_with("error:")) {
-    const std::size_t colon = spec.find(':', 6);
-    return error_page(std::stoi(spec.substr(6, colon - 6)), std::stoi(spec.substr(colon + 1)));
+std::string expected_page(const std::string& wanted, const std::string& key) {
+  if (wanted == "none") return "";
+  if (wanted.starts_with("error:")) {
+    const std::size_t colon = wanted.find(':', 6);
+    return error_page(std::stoi(wanted.substr(6, colon - 6)), std::stoi(wanted.substr(colon + 1)));
   }
-  return golden(spec, key);
+  return golden(wanted, key);
 }
 
 TEST(AdminGoldenTest, EachAdministrationPageIsPrintedExactly) {
