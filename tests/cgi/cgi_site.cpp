@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <stdexcept>
@@ -182,6 +183,15 @@ std::vector<std::vector<std::string>> table(const std::string& name) {
     }
   }
   return rows;
+}
+
+std::string now_minute() {
+  char out[32];
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  ::gmtime_r(&t, &tm);
+  std::strftime(out, sizeof out, "%Y/%m/%d %H:%M", &tm);
+  return out;
 }
 
 std::string golden(const std::string& name, const std::string& key, const std::string& date) {

@@ -190,6 +190,8 @@ class CgiSite {
 // A golden page of tests/cgi/golden with its placeholders filled in.
 [[nodiscard]] std::string golden(const std::string& name, const std::string& key = "",
                                  const std::string& date = "");
+// The current time as pages print it, "YYYY/MM/DD hh:mm" in UTC.
+[[nodiscard]] std::string now_minute();
 // The refusal page.
 [[nodiscard]] inline std::string refusal() {
   return golden("refusal.html");

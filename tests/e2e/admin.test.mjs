@@ -3,24 +3,11 @@
 // changes the password on the own-data page, and logs in again with it.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { CGI_URL, journey } from './lib/plazet.mjs';
+import { journey, logIn, ADMIN, PASSWORD } from './lib/plazet.mjs';
 
 const site = journey();
-const ADMIN = process.env.PLAZET_DEMO_ADMIN ?? 'admin';
-const PASSWORD = process.env.PLAZET_DEMO_PASSWORD ?? 'plazet';
 const GROUP = '営業部';
 const NAME = '山田花子';
-
-// Logs in; true when the frame set came back.
-async function logIn(page, id, password) {
-  await page.goto(CGI_URL, { waitUntil: 'load' });
-  await page.fill('input[name=uid]', id);
-  await page.fill('input[name=upw]', password);
-  await Promise.all([page.waitForNavigation(), page.click('input[name=sub]')]);
-  if ((await page.locator('frame[name=FRM21]').count()) === 0) return false;
-  await page.frameLocator('frame[name=FRM21]').locator('form').first().waitFor();
-  return true;
-}
 
 // Clicks in the work frame (or the menu) and waits for the work frame's next page.
 async function inWork(page, action, from = 'FRM22') {
