@@ -1,10 +1,13 @@
 #include "jobs.h"
 
 #include "frame/frame_pages.h"
+#include "pages/batch_upload_page.h"
 #include "pages/bordwrite_page.h"
 #include "pages/details_page.h"
 #include "pages/menu_page.h"
+#include "pages/nrdetails_page.h"
 #include "pages/room_page.h"
+#include "pages/search_page.h"
 #include "pages/session_page.h"
 
 namespace plazet {
@@ -29,8 +32,8 @@ constexpr JobRow kJobs[] = {
     writing_page_job("LOGOFF", Need::kPersonal, LOGOFF),
     page_job("FRM21", Need::kLogin, j_FRM21),
     enabled_when(unbuilt_job("MYDATA", R), mydata_enabled),
-    unbuilt_job("SETNOREAD", R),
-    unbuilt_job("SETNOREAD_WR", W),
+    page_job("SETNOREAD", Need::kLogin, j_SETNOREAD),
+    storing_job("SETNOREAD_WR", Need::kLogin, j_SETNOREAD_WR, {}, "SETNOREAD", 0),
     unbuilt_job("ADMIN", R),
     unbuilt_job("SYSTEM", R),
     unbuilt_job("USERLIST", R),
@@ -77,15 +80,17 @@ constexpr JobRow kJobs[] = {
     unbuilt_job("IDSINSEIlist", R),
     unbuilt_job("IDSINSEIlist2", R),
     unbuilt_job("IDSINSEIsysopWR", W),
-    unbuilt_job("NRDETAILS", R),
-    unbuilt_job("NRDETAILSWR", W),
-    unbuilt_job("SEARCH", R),
-    unbuilt_job("SEARCHDISP", R),
+    // Unread notices are a personal account's: a shared one marks nothing.
+    page_job("NRDETAILS", Need::kPersonal, j_NRDETAILS, refuse_NRDETAILS),
+    storing_job("NRDETAILSWR", Need::kPersonal, j_NRDETAILSWR, {}, "NRDETAILS", 0),
+    page_job("SEARCH", Need::kLogin, j_SEARCH),
+    page_job("SEARCHDISP", Need::kLogin, j_SEARCHDISP),
     unbuilt_job("CHAT", R),
     unbuilt_job("CHAT_UP", W),    // entering and leaving write notices
     unbuilt_job("CHAT_DOWN", W),  // takes typed lines and the presence time
-    unbuilt_job("BATCH_UPLOAD", R),
-    unbuilt_job("BATCH_UPLOAD_WR", W),
+    page_job("BATCH_UPLOAD", Need::kLogin, j_BATCH_UPLOAD),
+    // The right to write is checked block by block.
+    writing_page_job("BATCH_UPLOAD_WR", Need::kLogin, j_BATCH_UPLOAD_WR),
     // The closing page of the posting window: served without any log-in.
     page_job("BORDWRITEFIN", Need::kNone, j_BORDWRITEFIN),
 };

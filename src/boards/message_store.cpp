@@ -177,11 +177,13 @@ std::shared_ptr<const BoardIndex> board_index(Store& store, long board) {
 }
 
 std::vector<INDEX_DATA> index_records(Store& store, long board) {
-  const auto held = board_index(store, board);
-  const BoardIndex& index = *held;
+  const std::string bytes = board_index(store, board)->bytes();
   std::vector<INDEX_DATA> records;
-  records.reserve(index.size());
-  for (std::size_t i = 0; i < index.size(); ++i) records.push_back(index.record(i));
+  records.reserve(bytes.size() / IndexDataCodec::kSize);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t at = 0; at < bytes.size(); at += IndexDataCodec::kSize) {
+    records.push_back(IndexDataCodec::decode(p + at));
+  }
   return records;
 }
 

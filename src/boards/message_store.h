@@ -131,8 +131,9 @@ class BoardIndex {
 
 [[nodiscard]] std::shared_ptr<const BoardIndex> board_index(Store& store, long board);
 
-// Every record decoded, in file order (for tools and tests; pages use
-// board_index).
+// Every record decoded, in file order, from one read of the file (for
+// pages that look at every message, tools and tests; pages that show a few
+// use board_index).
 [[nodiscard]] std::vector<INDEX_DATA> index_records(Store& store, long board);
 
 [[nodiscard]] std::size_t CountINDEX_DATA(Store& store, long board);
