@@ -35,7 +35,7 @@ PostResult post_message(Store& store, const WriteToken& w, const Posting& postin
     if (!stored) return PostResult::kNotStored;
     number = stored->SEL_NO;
     if (!WriteContentsDATA(store, w, board, number, posting.body)) {
-      (void)DeleteINDEX_DATA(store, w, board, number);
+      (void)TakeBackINDEX_DATA(store, w, board, number);
       (void)DeleteREAD_POINT(store, w, board, number);
       return PostResult::kNotStored;
     }

@@ -242,11 +242,12 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, IND
   record.THREAD_NO = parent == 0 ? number : parent;
 
   bool ok = false;
-  if (parent == 0) {
+  const std::size_t at = parent == 0 ? index.size() : reply_position(index, parent, record);
+  if (at == index.size()) {
+    // A new thread, or a reply whose place is the end: appended in place.
     ok = file.append(w, record);
     store.cache().invalidate(file.path());
   } else {
-    const std::size_t at = reply_position(index, parent, record);
     const std::string bytes = index.bytes();
     std::string out;
     out.reserve(bytes.size() + IndexDataCodec::kSize);
@@ -303,6 +304,19 @@ bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no
   return ok;
 }
 
+bool TakeBackINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no) {
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
+  if (index.empty() || index[index.size() - 1].SEL_NO != sel_no ||
+      *index.position_of(static_cast<std::int32_t>(sel_no)) != index.size() - 1) {
+    return DeleteINDEX_DATA(store, w, board, sel_no);
+  }
+  auto file = index_file(store, board);
+  const bool ok = file.truncate(w, index.size() - 1);
+  store.cache().invalidate(file.path());
+  return ok;
+}
+
 bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
                        std::string_view text) {
   const std::string dir = board_dir(store, board);
@@ -313,6 +327,19 @@ bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_n
 std::string ReadContentsDATA(Store& store, long board, long sel_no) {
   std::string body =
       read_file(board_dir(store, board) + "x" + std::to_string(sel_no) + ".dat").value_or("");
+  if (body.size() > kBodyLimit) body.resize(kBodyLimit);
+  return body;
+}
+
+BoardBodies::BoardBodies(const Store& store, long board)
+    : dir_(::open(board_dir(store, board).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+std::string BoardBodies::read(long sel_no) const {
+  std::string name = "x";  // appended piece by piece: g++ 12 warns on "x" + to_string()
+  name += std::to_string(sel_no);
+  name += ".dat";
+  bool missing = false;
+  std::string body = read_file_at(dir_.get(), name.c_str(), missing).value_or("");
   if (body.size() > kBodyLimit) body.resize(kBodyLimit);
   return body;
 }

@@ -149,7 +149,8 @@ class BoardIndex {
 // Stores a new message: `record.SEL_NO` is 0 for a new thread or the
 // parent's number for a reply. The new number is the highest plus one; a
 // reply goes after its parent's subtree (at the end, as a top entry, when
-// the parent is gone). The writer gets a read mark. Returns the record as
+// the parent is gone). A record whose place is the end is appended; one
+// inside is inserted through the work file. The writer gets a read mark. Returns the record as
 // stored, or nullopt when the index could not be written.
 [[nodiscard]] std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w,
                                                         INDEX_DATA record);
@@ -159,12 +160,27 @@ class BoardIndex {
 [[nodiscard]] bool ReWriteINDEX_DATA(Store& store, const WriteToken& w, const INDEX_DATA& record);
 // Removes every record with that number; false when there was none.
 [[nodiscard]] bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no);
+// Takes back the message `sel_no` this request has just stored: cut off in
+// place when it is the index's last record (as it was appended), else as
+// DeleteINDEX_DATA removes it.
+[[nodiscard]] bool TakeBackINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no);
 
 // Replaces the body of message `sel_no`.
 [[nodiscard]] bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
                                      std::string_view text);
 // The body, at most 99999 bytes; "" when there is none.
 [[nodiscard]] std::string ReadContentsDATA(Store& store, long board, long sel_no);
+
+// The bodies of one board, read through one open directory, each as
+// ReadContentsDATA gives it: for pages that read many of them (the search).
+class BoardBodies {
+ public:
+  BoardBodies(const Store& store, long board);
+  [[nodiscard]] std::string read(long sel_no) const;
+
+ private:
+  UniqueFd dir_;
+};
 
 // The message's attachment records, in file order.
 [[nodiscard]] std::vector<ADD_FILE> attachments_of(Store& store, long board, long sel_no);

@@ -157,7 +157,9 @@ std::vector<std::size_t> unread_messages(Store& store, long board, std::string_v
   UniqueFd dir(::open(board_dir(store, board).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (std::size_t i : listed) {
     // A mark file that is missing or cannot be read holds no mark.
-    const std::string name = "r" + std::to_string(index[i].SEL_NO) + ".dat";
+    std::string name = "r";
+    name += std::to_string(index[i].SEL_NO);
+    name += ".dat";
     bool missing = false;
     std::optional<std::string> data = read_file_at(dir.get(), name.c_str(), missing);
     bool read = false;

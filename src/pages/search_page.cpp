@@ -69,13 +69,14 @@ class WriterNames {
 // the search; each hit in full. A body is read only where the title did
 // not decide, and then only once.
 void search_board(Request& req, long board, const MessageSearch& search, WriterNames& names) {
+  const BoardBodies bodies(req.store, board);
   for (const INDEX_DATA& m : index_records(req.store, board)) {
     if (m.DEL_FLG == 1) continue;
     std::optional<std::string> body;
     const bool hit = search.matches(
         m.WRITE_TITLE,
         [&]() -> std::string_view {
-          body = ReadContentsDATA(req.store, board, m.SEL_NO);
+          body = bodies.read(m.SEL_NO);
           return *body;
         },
         [&] { return names(m.WRITER); });

@@ -150,5 +150,52 @@ TEST_F(UnreadListTest, MarkingOneMessageNeedsTheMessage) {
   EXPECT_FALSE(dir_.exists("7"));         // nor a directory for a board without messages
 }
 
+TEST_F(UnreadListTest, TheSearchReadsBodiesAsTheMessagePageDoes) {
+  dir_.write("5/x1.dat", std::string(150000, 'b'));  // longer than a body is read
+  dir_.write("5/x2.dat", "line\r");
+  const BoardBodies bodies(fresh(), 5);
+  const BoardBodies none(store(), 8);  // no such board
+  for (long n : {1, 2, 3}) {
+    EXPECT_EQ(bodies.read(n), ReadContentsDATA(store(), 5, n)) << n;
+    EXPECT_EQ(none.read(n), "") << n;
+  }
+  EXPECT_EQ(bodies.read(1).size(), 99999u);
+}
+
+// A batch answers its own newest messages: a reply whose place is the end
+// of the index is appended, and cut off again when its posting is taken
+// back, neither needing the work file; a reply inside still goes through it.
+class IndexTailTest : public UnreadListTest {
+ protected:
+  PostResult reply(long parent) {
+    Posting p;
+    p.record.FOLDER_NO = 5;
+    p.record.SEL_NO = static_cast<std::int32_t>(parent);
+    p.record.WRITER = "hana";
+    p.body = "b\r";
+    return post_message(fresh(), w(), p, {dir_.prefix() + "att/", dir_.prefix()}, false, nullptr);
+  }
+  std::string layout() {
+    std::string out;
+    for (const IndexEntry& e : *board_index(fresh(), 5)) out += std::to_string(e.SEL_NO) + " ";
+    return out;
+  }
+};
+
+TEST_F(IndexTailTest, RepliesAtTheEndNeedNoWorkFile) {
+  block("5/index.dat.tmp");
+  EXPECT_EQ(reply(2), PostResult::kStored);     // 2 ends the index: 5 goes after it
+  EXPECT_EQ(reply(1), PostResult::kNotStored);  // 1's replies end before 2
+  EXPECT_EQ(layout(), "1 3 4 2 5 ");
+  block("5/x6.dat.tmp");
+  EXPECT_EQ(reply(5), PostResult::kNotStored);  // appended, then cut off again
+  EXPECT_EQ(layout(), "1 3 4 2 5 ");
+  EXPECT_EQ(dir_.read("5/r6.dat"), "");
+  EXPECT_FALSE(TakeBackINDEX_DATA(fresh(), w(), 5, 3));  // inside: needs the work file
+  EXPECT_TRUE(TakeBackINDEX_DATA(fresh(), w(), 5, 5));
+  EXPECT_EQ(layout(), "1 3 4 2 ");
+  EXPECT_EQ(dir_.read("5/index.dat").size(), 4 * 160u);
+}
+
 }  // namespace
 }  // namespace plazet
