@@ -6,11 +6,14 @@
 #include "admin/user_list_page.h"
 #include "admin/user_pages.h"
 #include "frame/frame_pages.h"
+#include "pages/batch_upload_page.h"
 #include "pages/bordwrite_page.h"
 #include "pages/chat_page.h"
 #include "pages/details_page.h"
 #include "pages/menu_page.h"
+#include "pages/nrdetails_page.h"
 #include "pages/room_page.h"
+#include "pages/search_page.h"
 #include "pages/session_page.h"
 
 namespace plazet {
@@ -65,8 +68,8 @@ constexpr JobRow kJobs[] = {
     page_job("FRM21", Need::kLogin, j_FRM21),
     // A shared account's record is everybody's: only personal accounts edit their own.
     enabled_when(page_job("MYDATA", Need::kPersonal, j_MYDATA, admin_refusal), mydata_enabled),
-    unbuilt_job("SETNOREAD", R),
-    unbuilt_job("SETNOREAD_WR", W),
+    page_job("SETNOREAD", Need::kLogin, j_SETNOREAD),
+    storing_job("SETNOREAD_WR", Need::kLogin, j_SETNOREAD_WR, {}, "SETNOREAD", 0),
     page_job("ADMIN", Need::kAdmin, j_ADMIN, refuse_ADMIN),
     page_job("SYSTEM", Need::kAdmin, j_SYSTEM, admin_refusal),
     // Listing in an order rebuilds the sorted user files.
@@ -115,17 +118,19 @@ constexpr JobRow kJobs[] = {
     unbuilt_job("IDSINSEIlist", R),
     unbuilt_job("IDSINSEIlist2", R),
     unbuilt_job("IDSINSEIsysopWR", W),
-    unbuilt_job("NRDETAILS", R),
-    unbuilt_job("NRDETAILSWR", W),
-    unbuilt_job("SEARCH", R),
-    unbuilt_job("SEARCHDISP", R),
+    // Unread notices are a personal account's: a shared one marks nothing.
+    page_job("NRDETAILS", Need::kPersonal, j_NRDETAILS, refuse_NRDETAILS),
+    storing_job("NRDETAILSWR", Need::kPersonal, j_NRDETAILSWR, {}, "NRDETAILS", 0),
+    page_job("SEARCH", Need::kLogin, j_SEARCH),
+    page_job("SEARCHDISP", Need::kLogin, j_SEARCHDISP),
     page_job("CHAT", Need::kBoardRead, j_CHAT, refusal_page),
     // Entering and leaving write notices into the log.
     writing_page_job("CHAT_UP", Need::kBoardRead, j_CHAT_UP, refusal_page),
     // Takes typed lines, and the time a personal account was last seen.
     writing_page_job("CHAT_DOWN", Need::kBoardRead, j_CHAT_DOWN, refusal_page),
-    unbuilt_job("BATCH_UPLOAD", R),
-    unbuilt_job("BATCH_UPLOAD_WR", W),
+    page_job("BATCH_UPLOAD", Need::kLogin, j_BATCH_UPLOAD),
+    // The right to write is checked block by block.
+    writing_page_job("BATCH_UPLOAD_WR", Need::kLogin, j_BATCH_UPLOAD_WR),
     // The closing page of the posting window: served without any log-in.
     page_job("BORDWRITEFIN", Need::kNone, j_BORDWRITEFIN),
 };
