@@ -185,10 +185,6 @@ server.http-parseopts = (
   "url-invalid-utf8-reject" => "disable",
 )
 index-file.names = ("index.html")
-# The menu's buttons send their Shift-JIS captions in GET queries, and the
-# URL normalization answers some Shift-JIS bytes (%F5 and up, as in the
-# search button's caption) with "400 Bad Request".
-server.http-parseopts = ("url-normalize" => "disable")
 mimetype.assign = (
   ".html" => "text/html",
   ".htm"  => "text/html",
