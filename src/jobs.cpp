@@ -1,6 +1,7 @@
 #include "jobs.h"
 
 #include "admin/admin_kit.h"
+#include "admin/board_pages.h"
 #include "admin/group_pages.h"
 #include "admin/system_page.h"
 #include "admin/user_list_page.h"
@@ -39,6 +40,18 @@ constexpr Outcome kNewGroupWr[] = {
     {kGroupSaved, "GROUPLIST", 0, 0},     {kGroupNotAllowed, "", 154, 3},
     {kGroupNumberEmpty, "", 154, 156},    {kGroupNameEmpty, "", 154, 157},
     {kGroupNumberBelowOne, "", 154, 158},
+};
+
+constexpr Outcome kBordConfigWr[] = {
+    {kBoardSaved, "BORDCONFIG", 0, 0},
+    {kBoardNotAllowed, "", 109, 3},
+    {kBoardNameEmpty, "", 190, 206},
+    {kBoardNameBadChar, "", 190, 382},
+};
+
+constexpr Outcome kBordAccessWr[] = {
+    {kBoardSaved, "BORDACCESS", 0, 0},
+    {kBoardNotAllowed, "", 109, 3},
 };
 
 // The administrator's user form; a saved user is shown again.
@@ -91,10 +104,12 @@ constexpr JobRow kJobs[] = {
     unbuilt_job("NEWFOLDERWR", W),
     unbuilt_job("DELFOLDER", R),
     unbuilt_job("DELFOLDERWR", W),
-    unbuilt_job("BORDCONFIG", R),
-    unbuilt_job("BORDCONFIGWR", W),
-    unbuilt_job("BORDACCESS", R),
-    unbuilt_job("BORDACCESSWR", W),
+    page_job("BORDCONFIG", Need::kBoardManage, j_BORDCONFIG, refuse_board_admin),
+    storing_job("BORDCONFIGWR", Need::kBoardManage, j_BORDCONFIGWR, kBordConfigWr, "",
+                kBoardNotAllowed),
+    page_job("BORDACCESS", Need::kBoardManage, j_BORDACCESS, refuse_board_admin),
+    storing_job("BORDACCESSWR", Need::kBoardManage, j_BORDACCESSWR, kBordAccessWr, "",
+                kBoardNotAllowed),
     unbuilt_job("BORDMOVE", R),
     unbuilt_job("BORDMOVEWR", W),
     unbuilt_job("FOLDER_DOWNLOAD", R),
