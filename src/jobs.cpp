@@ -2,10 +2,12 @@
 
 #include "admin/admin_kit.h"
 #include "admin/board_pages.h"
+#include "admin/folder_pages.h"
 #include "admin/group_pages.h"
 #include "admin/system_page.h"
 #include "admin/user_list_page.h"
 #include "admin/user_pages.h"
+#include "folders/folder_admin.h"
 #include "frame/frame_pages.h"
 #include "pages/batch_upload_page.h"
 #include "pages/bordwrite_page.h"
@@ -54,6 +56,23 @@ constexpr Outcome kBordAccessWr[] = {
     {kBoardNotAllowed, "", 109, 3},
 };
 
+constexpr Outcome kNewFolderWr[] = {
+    {kFolderCreated, "FOLDERLIST", 0, 0}, {kFolderNotAllowed, "", 193, 3},
+    {kFolderNameEmpty, "", 193, 206},     {kFolderNotInDir, "", 193, 207},
+    {kFolderNameBadChar, "", 193, 382},   {kFolderBadKind, "", 193, 383},
+    {kFolderNotStored, "", 193, 385},
+};
+
+constexpr Outcome kBordMoveWr[] = {
+    {kMoveDone, "FOLDERLIST", 0, 0}, {kMoveNotAllowed, "", 239, 3},
+    {kMoveNoPlace, "", 239, 207},    {kMoveInsideSubtree, "", 239, 242},
+    {kMoveNotStored, "", 239, 385},
+};
+
+constexpr Outcome kFolderUpload[] = {
+    {kUploadNotTree, "", 184, 384},
+};
+
 // The administrator's user form; a saved user is shown again.
 constexpr Outcome kUserWr[] = {
     {kUserSaved, "USERMENT", 0, 0},   {kUserBack, "USERLIST", 0, 0},
@@ -99,21 +118,24 @@ constexpr JobRow kJobs[] = {
     storing_job("USERWR", Need::kAdmin, j_USERWR, kUserWr, "", kUserNotAllowed),
     storing_job("NEWUSERWR", Need::kAdmin, j_USERWR, kUserWr, "", kUserNotAllowed),
     storing_job("MYDATAWR", Need::kPersonal, j_USERWR, kMyDataWr, "", kUserNotAllowed),
-    unbuilt_job("FOLDERLIST", R),
-    unbuilt_job("NEWFOLDER", R),
-    unbuilt_job("NEWFOLDERWR", W),
-    unbuilt_job("DELFOLDER", R),
-    unbuilt_job("DELFOLDERWR", W),
+    page_job("FOLDERLIST", Need::kAdmin, j_FOLDERLIST, admin_refusal),
+    page_job("NEWFOLDER", Need::kAdmin, j_NEWFOLDER, admin_refusal),
+    storing_job("NEWFOLDERWR", Need::kAdmin, j_NEWFOLDERWR, kNewFolderWr, "", kFolderNotAllowed),
+    page_job("DELFOLDER", Need::kAdmin, j_DELFOLDER, admin_refusal),
+    // Refused, the folder list that follows shows its own refusal.
+    storing_job("DELFOLDERWR", Need::kAdmin, j_DELFOLDERWR, {}, "FOLDERLIST", kFolderNotAllowed),
     page_job("BORDCONFIG", Need::kBoardManage, j_BORDCONFIG, refuse_board_admin),
     storing_job("BORDCONFIGWR", Need::kBoardManage, j_BORDCONFIGWR, kBordConfigWr, "",
                 kBoardNotAllowed),
     page_job("BORDACCESS", Need::kBoardManage, j_BORDACCESS, refuse_board_admin),
     storing_job("BORDACCESSWR", Need::kBoardManage, j_BORDACCESSWR, kBordAccessWr, "",
                 kBoardNotAllowed),
-    unbuilt_job("BORDMOVE", R),
-    unbuilt_job("BORDMOVEWR", W),
-    unbuilt_job("FOLDER_DOWNLOAD", R),
-    unbuilt_job("FOLDER_UPLOAD", W),
+    page_job("BORDMOVE", Need::kAdmin, j_BORDMOVE, admin_refusal),
+    storing_job("BORDMOVEWR", Need::kAdmin, j_BORDMOVEWR, kBordMoveWr, "", kMoveNotAllowed),
+    // Anybody else gets an empty response.
+    page_job("FOLDER_DOWNLOAD", Need::kAdmin, j_FOLDER_DOWNLOAD),
+    storing_job("FOLDER_UPLOAD", Need::kAdmin, j_FOLDER_UPLOAD, kFolderUpload, "FOLDERLIST",
+                kUploadNotAllowed),
     unbuilt_job("AccessLogDISP", W),  // the log's start page prunes old lines
     unbuilt_job("AccessLogDOWNLOAD", R),
     unbuilt_job("AccessLogLastLogin", R),

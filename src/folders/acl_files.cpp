@@ -1,5 +1,6 @@
 #include "folders/acl_files.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "store/be_codec.h"
@@ -158,6 +159,19 @@ bool drop_user_rights(Store& store, const WriteToken& w, std::string_view user_i
   return delete_entries<BUAclCodec>(store, w, kUserFile,
                                     [&](const B_U_ACL& r) { return r.USER_ID == id; })
       .written;
+}
+
+bool drop_folder_rights(Store& store, const WriteToken& w, const std::vector<long>& folders) {
+  auto gone = [&](long folder_no) {
+    return std::find(folders.begin(), folders.end(), folder_no) != folders.end();
+  };
+  const bool groups = delete_entries<BGAclCodec>(store, w, kGroupFile, [&](const B_G_ACL& r) {
+                        return gone(r.FOLDER_NO);
+                      }).written;
+  const bool users = delete_entries<BUAclCodec>(store, w, kUserFile, [&](const B_U_ACL& r) {
+                       return gone(r.FOLDER_NO);
+                     }).written;
+  return groups && users;
 }
 
 }  // namespace plazet

@@ -81,5 +81,9 @@ struct BUAclCodec {
 // (finding nothing to remove is no failure).
 [[nodiscard]] bool drop_group_rights(Store& store, const WriteToken& w, long group_no);
 [[nodiscard]] bool drop_user_rights(Store& store, const WriteToken& w, std::string_view user_id);
+// The same for deleted folders: a later folder of the same number starts
+// without groups, users or managers.
+[[nodiscard]] bool drop_folder_rights(Store& store, const WriteToken& w,
+                                      const std::vector<long>& folders);
 
 }  // namespace plazet

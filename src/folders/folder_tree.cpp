@@ -48,6 +48,8 @@ const char* kind_word(int mode) {
   }
 }
 
+}  // namespace
+
 // A line's three comma-ended columns; the first comma is found by the
 // two-byte rule (a name may hold Shift-JIS text), the others follow numbers.
 std::optional<B_TITLE> parse_title_line(std::string_view line) {
@@ -68,6 +70,8 @@ std::optional<B_TITLE> parse_title_line(std::string_view line) {
   t.MODE = kind_of(rest.substr(second + 1, third - second - 1));
   return t;
 }
+
+namespace {
 
 std::shared_ptr<const TreeFile> load(Store& store) {
   const std::string path = store.path(kFile);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/data_lock.h"
@@ -58,6 +59,9 @@ enum class TitleKey { kFolderNo = 1, kDisplayNo = 2 };
 // The display number of the parent of line `p`; nullopt for a top-level
 // line (or when there is no line p).
 [[nodiscard]] std::optional<int> get_upper_folder(Store& store, int p);
+
+// A line's folder; nullopt for a line without its three commas.
+[[nodiscard]] std::optional<B_TITLE> parse_title_line(std::string_view line);
 
 // "<DEPTH blanks>NAME,FOLDER_NO,Kind,\n"
 [[nodiscard]] std::string format_title_line(const B_TITLE& title);

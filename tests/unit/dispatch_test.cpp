@@ -60,7 +60,7 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
       {"FRM21", R, Need::kLogin},          {"AccessLogDISP", W, Need::kLogin},
       {"CHAT", R, Need::kBoardRead},       {"CHAT_UP", W, Need::kBoardRead},
       {"CHAT_DOWN", W, Need::kBoardRead},  {"SYSTEMUPDATE", W, Need::kAdmin},
-      {"FOLDER_UPLOAD", W, Need::kLogin},
+      {"FOLDER_UPLOAD", W, Need::kAdmin},
   };
   for (const JobNeed& r : rows) {
     const JobRow* row = find_job(job_table(), r.job);
