@@ -1,6 +1,7 @@
 #include "jobs.h"
 
 #include "admin/admin_kit.h"
+#include "admin/application_pages.h"
 #include "admin/board_pages.h"
 #include "admin/folder_pages.h"
 #include "admin/group_pages.h"
@@ -71,6 +72,14 @@ constexpr Outcome kBordMoveWr[] = {
 
 constexpr Outcome kFolderUpload[] = {
     {kUploadNotTree, "", 184, 384},
+};
+
+constexpr Outcome kIdsInseiWr[] = {
+    {kApplied, "IDSINSEIlist", 0, 0},  {kApplyIdEmpty, "", 311, 181},
+    {kApplyNameEmpty, "", 311, 182},   {kApplyIdTaken, "", 311, 312},
+    {kApplyIdApplied, "", 311, 313},   {kApplyIdBadChar, "", 311, 327},
+    {kApplyNameBadChar, "", 311, 362}, {kApplyPassBadChar, "", 311, 363},
+    {kApplyMailBadChar, "", 311, 364},
 };
 
 // The administrator's user form; a saved user is shown again.
@@ -150,11 +159,14 @@ constexpr JobRow kJobs[] = {
     // right on the board; anybody else just sees the listing again.
     storing_job("DELMSG", Need::kPersonalBoardWrite, j_DELMSG, {}, "ROOM", 0),
     storing_job("BORDALLFLG", Need::kBoardRead, j_BORDALLFLG, {}, "ROOM", 0),
-    unbuilt_job("IDSINSEI", R),
-    unbuilt_job("IDSINSEIWR", W),
-    unbuilt_job("IDSINSEIlist", R),
-    unbuilt_job("IDSINSEIlist2", R),
-    unbuilt_job("IDSINSEIsysopWR", W),
+    // Any logged-in user, shared accounts too, may apply for an ID.
+    page_job("IDSINSEI", Need::kLogin, j_IDSINSEI),
+    storing_job("IDSINSEIWR", Need::kLogin, j_IDSINSEIWR, kIdsInseiWr, "", kApplyIdEmpty),
+    // The list removes decided applications older than two weeks.
+    writing_page_job("IDSINSEIlist", Need::kLogin, j_IDSINSEIlist),
+    page_job("IDSINSEIlist2", Need::kAdmin, j_IDSINSEIlist2, refuse_IDSINSEIlist2),
+    storing_job("IDSINSEIsysopWR", Need::kAdmin, j_IDSINSEIsysopWR, {}, "IDSINSEIlist2",
+                kDecisionsNotAllowed),
     // Unread notices are a personal account's: a shared one marks nothing.
     page_job("NRDETAILS", Need::kPersonal, j_NRDETAILS, refuse_NRDETAILS),
     storing_job("NRDETAILSWR", Need::kPersonal, j_NRDETAILSWR, {}, "NRDETAILS", 0),

@@ -15,7 +15,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/data_lock.h"
@@ -53,7 +55,33 @@ struct GuestUserCodec {
 [[nodiscard]] std::vector<GUEST_USER> ReadGUEST_USERall(Store& store);
 
 // Appends the application unless one with exactly the same USER_ID is in the
-// file already; false then, or when the file cannot be written.
+// file already and not refused (an ID whose applications were all refused
+// may apply again); false then, or when the file cannot be written.
 [[nodiscard]] bool WriteGUEST_USER(Store& store, const WriteToken& w, const GUEST_USER& record);
+
+// Whether `id` (exactly) may apply: none of its applications is pending or
+// accepted.
+[[nodiscard]] bool may_apply(Store& store, std::string_view id);
+
+// Removes the decided applications dated (over the date part) on or before
+// `cutoff`, from the start of the file up to the first newer one; pending
+// applications stay. One atomic rewrite; true when nothing had to go or the
+// file was written.
+[[nodiscard]] bool prune_applications(Store& store, const WriteToken& w, std::string_view cutoff);
+
+enum class Decision {
+  kDecided,
+  kNoPending,  // no pending application of that ID
+  kIdTaken,    // the ID became a user's meanwhile: the application is refused
+  kNotStored,
+};
+
+// Decides the first pending application of `id` (exactly): `state` accepted
+// or refused, `message` (when given) its answer. An accepted one becomes a
+// personal account at level 10 with the applied password and `language`.
+[[nodiscard]] Decision decide_application(Store& store, const WriteToken& w, std::string_view id,
+                                          std::int32_t state,
+                                          const std::optional<std::string>& message,
+                                          const std::string& language);
 
 }  // namespace plazet
