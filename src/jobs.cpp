@@ -1,5 +1,6 @@
 #include "jobs.h"
 
+#include "admin/access_log_pages.h"
 #include "admin/admin_kit.h"
 #include "admin/application_pages.h"
 #include "admin/board_pages.h"
@@ -145,10 +146,13 @@ constexpr JobRow kJobs[] = {
     page_job("FOLDER_DOWNLOAD", Need::kAdmin, j_FOLDER_DOWNLOAD),
     storing_job("FOLDER_UPLOAD", Need::kAdmin, j_FOLDER_UPLOAD, kFolderUpload, "FOLDERLIST",
                 kUploadNotAllowed),
-    unbuilt_job("AccessLogDISP", W),  // the log's start page prunes old lines
-    unbuilt_job("AccessLogDOWNLOAD", R),
-    unbuilt_job("AccessLogLastLogin", R),
-    unbuilt_job("AccessLogDeleteUser", W),
+    // The log's start page prunes old lines.
+    writing_page_job("AccessLogDISP", Need::kAdmin, j_AccessLogDISP, refuse_AccessLogDISP),
+    // Anybody else gets an empty response.
+    page_job("AccessLogDOWNLOAD", Need::kAdmin, j_AccessLogDOWNLOAD),
+    page_job("AccessLogLastLogin", Need::kAdmin, j_AccessLogLastLogin, refuse_AccessLogLastLogin),
+    storing_job("AccessLogDeleteUser", Need::kAdmin, j_AccessLogDeleteUser, {},
+                "AccessLogLastLogin", kLogNotAllowed),
     page_job("ROOM", Need::kBoardRead, j_ROOM, refusal_page),
     page_job("BORDWRITE", Need::kBoardWrite, j_BORDWRITE, refuse_BORDWRITE),
     page_job("EDITMSG", Need::kBoardWrite, j_BORDWRITE, refuse_BORDWRITE),

@@ -57,7 +57,7 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
       {"DETAILS", W, Need::kBoardRead},    {"DELMSG", W, Need::kPersonalBoardWrite},
       {"BORDALLFLG", W, Need::kBoardRead}, {"BORDWRITEFIN", R, Need::kNone},
       {"LOGOFF", W, Need::kPersonal},      {"TOP", R, Need::kLogin},
-      {"FRM21", R, Need::kLogin},          {"AccessLogDISP", W, Need::kLogin},
+      {"FRM21", R, Need::kLogin},          {"AccessLogDISP", W, Need::kAdmin},
       {"CHAT", R, Need::kBoardRead},       {"CHAT_UP", W, Need::kBoardRead},
       {"CHAT_DOWN", W, Need::kBoardRead},  {"SYSTEMUPDATE", W, Need::kAdmin},
       {"FOLDER_UPLOAD", W, Need::kAdmin},
