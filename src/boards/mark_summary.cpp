@@ -256,7 +256,9 @@ std::optional<MarkTallies> tally_marks(Store& store, long board) {
   MarkTallies reads;
   UniqueFd dir(::open(board_dir(store, board).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (const auto& [sel_no, records] : *multiplicities(store, board)) {
-    const std::string name = "r" + std::to_string(sel_no) + ".dat";
+    std::string name = "r";  // built in steps: g++ 12 warns wrongly about "r" + ...
+    name += std::to_string(sel_no);
+    name += ".dat";
     bool missing = false;
     std::optional<std::string> data = read_file_at(dir.get(), name.c_str(), missing);
     if (!data && !missing) return std::nullopt;
