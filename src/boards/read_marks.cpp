@@ -83,7 +83,6 @@ std::optional<READ_POINT> ReadREAD_POINT2(Store& store, long board, long sel_no,
 bool WriteREAD_POINT(Store& store, const WriteToken& w, long board, const READ_POINT& mark) {
   auto file = mark_file(store, board, mark.SEL_NO);
   if (!file_exists(board_dir(store, board))) return false;
-  summary_before_change(store, w, board);
   const std::string id = fit_field(mark.USER_ID, READ_POINT::kIdWidth);
   const std::vector<READ_POINT> marks = file.read_all();
   std::size_t i = 0;
@@ -93,12 +92,17 @@ bool WriteREAD_POINT(Store& store, const WriteToken& w, long board, const READ_P
       ReadPointCodec::decode(
           reinterpret_cast<const unsigned char*>(RecordFile<ReadPointCodec>::encode(mark).data()))
           .USER_ID;
-  bool ok = i < marks.size() ? file.overwrite(w, i, mark) : file.append(w, mark);
+  // Writing a user's mark again (each view of a message does) changes no
+  // count, whatever becomes of the write: the summary stays as it is.
+  const bool append = i == marks.size();
+  const bool same = !append && stored == marks[i].USER_ID;
+  if (!same) summary_before_change(store, w, board);
+  bool ok = append ? file.append(w, mark) : file.overwrite(w, i, mark);
   store.cache().invalidate(board_dir(store, board) + "index.dat#unread");
-  if (!ok || (i < marks.size() && stored != marks[i].USER_ID)) {
-    summary_lost(store, board);
-  } else if (i == marks.size()) {
+  if (append && ok) {
     summary_mark_added(store, board, mark.SEL_NO, stored);
+  } else if (!same) {
+    summary_lost(store, board);
   }
   return ok;
 }
