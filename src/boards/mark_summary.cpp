@@ -59,7 +59,7 @@ struct OnDisk {
   bool fresh = false;
   long messages = 0;
   std::size_t users = 0;
-  std::shared_ptr<UniqueFd> fd;
+  std::string path;
   std::string records;  // every user record, when they came with the first read
 };
 
@@ -73,13 +73,15 @@ bool read_at(int fd, unsigned char* buf, std::size_t n, off_t at) {
   return true;
 }
 
+// A larger summary is searched in the file, opened again by its path: no
+// descriptor stays open per board.
 OnDisk open_summary(const Store& store, long board) {
   OnDisk s;
-  s.fd =
-      std::make_shared<UniqueFd>(::open(summary_path(store, board).c_str(), O_RDONLY | O_CLOEXEC));
-  if (!*s.fd) return s;
+  s.path = summary_path(store, board);
+  UniqueFd fd(::open(s.path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return s;
   std::string first(kFirstRead, '\0');
-  ssize_t n = ::pread(s.fd->get(), first.data(), first.size(), 0);
+  ssize_t n = ::pread(fd.get(), first.data(), first.size(), 0);
   if (n < static_cast<ssize_t>(MarkSummaryHeaderCodec::kSize)) return s;
   first.resize(static_cast<std::size_t>(n));
   const MarkSummaryHeader h =
@@ -92,7 +94,7 @@ OnDisk open_summary(const Store& store, long board) {
     s.records = first.substr(MarkSummaryHeaderCodec::kSize);
   } else {
     struct stat st {};
-    if (::fstat(s.fd->get(), &st) != 0 || static_cast<std::size_t>(st.st_size) != size) return s;
+    if (::fstat(fd.get(), &st) != 0 || static_cast<std::size_t>(st.st_size) != size) return s;
   }
   std::optional<Stamp> now = stamp_now(store, board);
   if (!now || !(*now == stamp_of(h))) return s;
@@ -108,6 +110,11 @@ std::optional<std::int64_t> find_reads(const OnDisk& s, std::string_view id) {
   std::array<unsigned char, kIdWidth> key{};
   store_text(key.data(), kIdWidth, id);
   std::array<unsigned char, MarkTallyCodec::kSize> buf{};
+  UniqueFd fd;
+  if (s.records.empty() && s.users > 0) {
+    fd.reset(::open(s.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+  }
   std::size_t lo = 0;
   std::size_t hi = s.users;
   while (lo < hi) {
@@ -118,7 +125,7 @@ std::optional<std::int64_t> find_reads(const OnDisk& s, std::string_view id) {
     } else {
       const off_t at =
           static_cast<off_t>(MarkSummaryHeaderCodec::kSize + mid * MarkTallyCodec::kSize);
-      if (!read_at(s.fd->get(), buf.data(), buf.size(), at)) return std::nullopt;
+      if (!read_at(fd.get(), buf.data(), buf.size(), at)) return std::nullopt;
       rec = buf.data();
     }
     const int c = std::memcmp(rec, key.data(), kIdWidth);
@@ -356,9 +363,10 @@ void keep_mark_summaries(Store& store, const WriteToken& w) {
   for (const B_TITLE& folder : *tree) {
     if (folder.MODE != B_TITLE::kBoard || done.count(folder.FOLDER_NO)) continue;
     done.insert(folder.FOLDER_NO);
-    const auto s = store.cache().get<OnDisk>(summary_path(store, folder.FOLDER_NO),
-                                             [&] { return open_summary(store, folder.FOLDER_NO); });
-    if (!s->fresh && stamp_now(store, folder.FOLDER_NO)) (void)rebuild(store, w, folder.FOLDER_NO);
+    // Read anew: what this request read before may have changed since.
+    if (!open_summary(store, folder.FOLDER_NO).fresh && stamp_now(store, folder.FOLDER_NO)) {
+      (void)rebuild(store, w, folder.FOLDER_NO);
+    }
   }
 }
 
@@ -369,8 +377,9 @@ std::optional<MarkTallies> read_mark_summary(Store& store, long board) {
   std::string records = s.records;
   if (records.empty() && s.users > 0) {
     records.assign(s.users * MarkTallyCodec::kSize, '\0');
-    if (!read_at(s.fd->get(), reinterpret_cast<unsigned char*>(records.data()), records.size(),
-                 static_cast<off_t>(MarkSummaryHeaderCodec::kSize))) {
+    UniqueFd fd(::open(s.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd || !read_at(fd.get(), reinterpret_cast<unsigned char*>(records.data()), records.size(),
+                        static_cast<off_t>(MarkSummaryHeaderCodec::kSize))) {
       return std::nullopt;
     }
   }

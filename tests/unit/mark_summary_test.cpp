@@ -3,6 +3,7 @@
 // that no longer match the files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <random>
 
@@ -290,6 +291,34 @@ TEST_F(MarkSummaryTest, AnUnreadableMarkFileLeavesNoSummary) {
   EXPECT_FALSE(dir_.exists("1/marks.idx"));
   Store& s = fresh(LockMode::kShared);
   EXPECT_EQ(CountREAD_POINT(s, 1, "hana"), -1);
+}
+
+// More users than the first read of a summary takes: the sorted records are
+// searched in the file.
+TEST_F(MarkSummaryTest, ASummaryOfManyUsersIsSearchedInTheFile) {
+  fresh();
+  ASSERT_TRUE(post(1, 0, "u000"));
+  ASSERT_TRUE(post(1, 0, "u000"));
+  for (int i = 1; i < 300; ++i) {
+    char id[8];
+    std::snprintf(id, sizeof id, "u%03d", i);
+    ASSERT_TRUE(WriteREAD_POINT(store(), w(), 1, {1, id}));
+    if (i % 3 == 0) {
+      ASSERT_TRUE(WriteREAD_POINT(store(), w(), 1, {2, id}));
+    }
+  }
+  end_request();
+  ASSERT_GT(dir_.read("1/marks.idx").size(), 8192u);
+  Store& s = fresh(LockMode::kShared);
+  const struct {
+    const char* id;
+    long unread;
+  } cases[] = {{"u000", 0}, {"u001", 1}, {"u003", 0}, {"u150", 0}, {"u298", 1},
+               {"u299", 1}, {"u300", 2}, {"a", 2},    {"zzz", 2}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(literal_unread(s, 1, c.id), c.unread) << c.id;
+    EXPECT_EQ(summary_unread(s, 1, c.id), c.unread) << c.id;
+  }
 }
 
 // The file's bytes, written from the format above mark_summary.h.
