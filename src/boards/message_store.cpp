@@ -316,19 +316,6 @@ bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no
   return ok;
 }
 
-bool TakeBackINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no) {
-  const auto held = board_index(store, board);
-  const BoardIndex& index = *held;
-  if (index.empty() || index[index.size() - 1].SEL_NO != sel_no ||
-      *index.position_of(static_cast<std::int32_t>(sel_no)) != index.size() - 1) {
-    return DeleteINDEX_DATA(store, w, board, sel_no);
-  }
-  auto file = index_file(store, board);
-  const bool ok = file.truncate(w, index.size() - 1);
-  store.cache().invalidate(file.path());
-  return ok;
-}
-
 bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,
                        std::string_view text) {
   const std::string dir = board_dir(store, board);
