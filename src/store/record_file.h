@@ -118,7 +118,6 @@ class RecordFile {
     return replace_file(token, path_, temp_path, whole_records, 0600);
   }
 
-
   // Keeps the records for which `keep` holds; the rest are dropped.
   template <class Pred>
   [[nodiscard]] bool rewrite_keeping(const WriteToken& token, const std::string& temp_path,
