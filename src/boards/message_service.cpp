@@ -119,6 +119,18 @@ DeleteResult delete_message(Store& store, const WriteToken& w, std::string_view 
   return ok ? DeleteResult::kRemoved : DeleteResult::kNotStored;
 }
 
+MarkResult mark_message_read(Store& store, const WriteToken& w, long board, long sel_no,
+                             std::string_view user_id) {
+  if (!board_index(store, board)->position_of(static_cast<std::int32_t>(sel_no))) {
+    return MarkResult::kNoSuchMessage;
+  }
+  if (ReadREAD_POINT(store, board, sel_no, user_id)) return MarkResult::kAlreadyRead;
+  READ_POINT mark;
+  mark.SEL_NO = static_cast<std::int32_t>(sel_no);
+  mark.USER_ID = std::string(user_id);
+  return WriteREAD_POINT(store, w, board, mark) ? MarkResult::kMarked : MarkResult::kNotStored;
+}
+
 bool mark_board_read(Store& store, const WriteToken& w, long board, std::string_view user_id) {
   // The index is held as it was read: writing marks drops it from the cache.
   const auto index = board_index(store, board);

@@ -58,6 +58,13 @@ enum class DeleteResult {
 [[nodiscard]] DeleteResult delete_message(Store& store, const WriteToken& w,
                                           std::string_view ADD_FILE_PATH, long board, long sel_no);
 
+enum class MarkResult { kMarked, kAlreadyRead, kNoSuchMessage, kNotStored };
+
+// Marks message `sel_no` of `board` read for `user_id`, when the board holds
+// that message: no mark file is made for a number without one.
+[[nodiscard]] MarkResult mark_message_read(Store& store, const WriteToken& w, long board,
+                                           long sel_no, std::string_view user_id);
+
 // Marks every message of the board read for `user_id`; false when a mark
 // could not be written (the marks written before it stay).
 [[nodiscard]] bool mark_board_read(Store& store, const WriteToken& w, long board,

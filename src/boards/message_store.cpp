@@ -184,11 +184,13 @@ std::shared_ptr<const BoardIndex> board_index(Store& store, long board) {
 }
 
 std::vector<INDEX_DATA> index_records(Store& store, long board) {
-  const auto held = board_index(store, board);
-  const BoardIndex& index = *held;
+  const std::string bytes = board_index(store, board)->bytes();
   std::vector<INDEX_DATA> records;
-  records.reserve(index.size());
-  for (std::size_t i = 0; i < index.size(); ++i) records.push_back(index.record(i));
+  records.reserve(bytes.size() / IndexDataCodec::kSize);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t at = 0; at < bytes.size(); at += IndexDataCodec::kSize) {
+    records.push_back(IndexDataCodec::decode(p + at));
+  }
   return records;
 }
 
@@ -256,11 +258,12 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, IND
   record.THREAD_NO = parent == 0 ? number : parent;
 
   bool ok = false;
-  if (parent == 0) {
+  const std::size_t at = parent == 0 ? index.size() : reply_position(index, parent, record);
+  if (at == index.size()) {
+    // A new thread, or a reply whose place is the end: appended in place.
     ok = file.append(w, record);
     store.cache().invalidate(file.path());
   } else {
-    const std::size_t at = reply_position(index, parent, record);
     const std::string bytes = index.bytes();
     std::string out;
     out.reserve(bytes.size() + IndexDataCodec::kSize);
@@ -352,6 +355,19 @@ bool DeleteContentsDATA(Store& store, const WriteToken& w, long board, long sel_
 
 std::string ReadContentsDATA(Store& store, long board, long sel_no) {
   std::string body = read_file(body_file(store, board, sel_no)).value_or("");
+  if (body.size() > kBodyLimit) body.resize(kBodyLimit);
+  return body;
+}
+
+BoardBodies::BoardBodies(const Store& store, long board)
+    : dir_(::open(board_dir(store, board).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+std::string BoardBodies::read(long sel_no) const {
+  std::string name = "x";  // appended piece by piece: g++ 12 warns on "x" + to_string()
+  name += std::to_string(sel_no);
+  name += ".dat";
+  bool missing = false;
+  std::string body = read_file_at(dir_.get(), name.c_str(), missing).value_or("");
   if (body.size() > kBodyLimit) body.resize(kBodyLimit);
   return body;
 }

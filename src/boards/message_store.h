@@ -133,8 +133,9 @@ class BoardIndex {
 
 [[nodiscard]] std::shared_ptr<const BoardIndex> board_index(Store& store, long board);
 
-// Every record decoded, in file order (for tools and tests; pages use
-// board_index).
+// Every record decoded, in file order, from one read of the file (for
+// pages that look at every message, tools and tests; pages that show a few
+// use board_index).
 [[nodiscard]] std::vector<INDEX_DATA> index_records(Store& store, long board);
 
 [[nodiscard]] std::size_t CountINDEX_DATA(Store& store, long board);
@@ -154,7 +155,8 @@ class BoardIndex {
 // Stores a new message: `record.SEL_NO` is 0 for a new thread or the
 // parent's number for a reply. The new number is the highest plus one; a
 // reply goes after its parent's subtree (at the end, as a top entry, when
-// the parent is gone). The writer gets a read mark. Returns the record as
+// the parent is gone). A record whose place is the end is appended; one
+// inside is inserted through the work file. The writer gets a read mark. Returns the record as
 // stored, or nullopt when the index could not be written.
 [[nodiscard]] std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w,
                                                         INDEX_DATA record);
@@ -172,6 +174,17 @@ class BoardIndex {
 [[nodiscard]] bool DeleteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no);
 // The body, at most 99999 bytes; "" when there is none.
 [[nodiscard]] std::string ReadContentsDATA(Store& store, long board, long sel_no);
+
+// The bodies of one board, read through one open directory, each as
+// ReadContentsDATA gives it: for pages that read many of them (the search).
+class BoardBodies {
+ public:
+  BoardBodies(const Store& store, long board);
+  [[nodiscard]] std::string read(long sel_no) const;
+
+ private:
+  UniqueFd dir_;
+};
 
 // The message's attachment records, in file order.
 [[nodiscard]] std::vector<ADD_FILE> attachments_of(Store& store, long board, long sel_no);

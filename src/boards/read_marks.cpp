@@ -158,6 +158,50 @@ long literal_unread(Store& store, long board, std::string_view user_id) {
   });
 }
 
+std::vector<std::size_t> unread_messages(Store& store, long board, std::string_view user_id,
+                                         long order) {
+  std::vector<std::size_t> found;
+  if (order < 1 || order > 3) return found;
+  const std::string id = mark_id(user_id);
+  const auto held = board_index(store, board);
+  const BoardIndex& index = *held;
+  // Positions in listing order: the index order, or each number's first
+  // record by ascending number.
+  std::vector<std::size_t> listed;
+  listed.reserve(index.size());
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (order == 1 || index[i].SEL_NO >= 1) listed.push_back(i);
+  }
+  if (order != 1) {
+    std::stable_sort(listed.begin(), listed.end(), [&](std::size_t a, std::size_t b) {
+      return index[a].SEL_NO < index[b].SEL_NO;
+    });
+    listed.erase(std::unique(listed.begin(), listed.end(),
+                             [&](std::size_t a, std::size_t b) {
+                               return index[a].SEL_NO == index[b].SEL_NO;
+                             }),
+                 listed.end());
+    if (order == 3) std::reverse(listed.begin(), listed.end());
+  }
+  UniqueFd dir(::open(board_dir(store, board).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (std::size_t i : listed) {
+    // A mark file that is missing or cannot be read holds no mark.
+    std::string name = "r";
+    name += std::to_string(index[i].SEL_NO);
+    name += ".dat";
+    bool missing = false;
+    std::optional<std::string> data = read_file_at(dir.get(), name.c_str(), missing);
+    bool read = false;
+    if (data) {
+      for (const READ_POINT& mark : RecordFile<ReadPointCodec>::decode_all(*data)) {
+        read = read || mark.USER_ID == id;
+      }
+    }
+    if (!read) found.push_back(i);
+  }
+  return found;
+}
+
 std::optional<int> ChkUNREAD(Store& store, long board, std::string_view user_id) {
   const auto loaded = opt_outs(store, board);
   const std::vector<std::string>& ids = *loaded;

@@ -61,6 +61,14 @@ struct ReadPointCodec {
 // file cannot be read. Each mark file is opened once.
 [[nodiscard]] long literal_unread(Store& store, long board, std::string_view user_id);
 
+// The messages of the board the user `user_id` has not read, as positions
+// in its index, in the listing order `order`: 1 the index order, 2 by
+// message number from the lowest up, 3 from the highest down (a number
+// once, at its first record); any other order lists nothing. The opt-out
+// list is not consulted. Each mark file is opened once.
+[[nodiscard]] std::vector<std::size_t> unread_messages(Store& store, long board,
+                                                       std::string_view user_id, long order);
+
 // The 1-based line of `user_id` in the board's opt-out list.
 [[nodiscard]] std::optional<int> ChkUNREAD(Store& store, long board, std::string_view user_id);
 inline constexpr int kAlreadyListed = -2;

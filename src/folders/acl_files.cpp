@@ -45,8 +45,13 @@ bool write_entry(Store& store, const WriteToken& w, const char* name,
   return ok && overwritten;
 }
 
+struct Deletion {
+  bool written = false;
+  bool removed = false;
+};
+
 template <class Codec, class Drop>
-bool delete_entries(Store& store, const WriteToken& w, const char* name, Drop drop) {
+Deletion delete_entries(Store& store, const WriteToken& w, const char* name, Drop drop) {
   auto file = acl_file<Codec>(store, name);
   std::vector<typename Codec::Record> kept;
   bool removed = false;
@@ -60,7 +65,7 @@ bool delete_entries(Store& store, const WriteToken& w, const char* name, Drop dr
   }
   bool ok = file.replace_all(w, file.path() + ".tmp", kept);
   store.cache().invalidate(file.path());
-  return ok && removed;
+  return {ok, removed};
 }
 
 constexpr const char* kGroupFile = "b_g_acl.mst";
@@ -129,15 +134,30 @@ bool WriteB_U_ACL(Store& store, const WriteToken& w, const B_U_ACL& entry) {
 }
 
 bool DeleteB_G_ACL(Store& store, const WriteToken& w, long folder_no, long group_no) {
-  return delete_entries<BGAclCodec>(store, w, kGroupFile, [&](const B_G_ACL& r) {
+  const Deletion d = delete_entries<BGAclCodec>(store, w, kGroupFile, [&](const B_G_ACL& r) {
     return r.GROUP_NO == group_no && (folder_no == 0 || r.FOLDER_NO == folder_no);
   });
+  return d.written && d.removed;
 }
 
 bool DeleteB_U_ACL(Store& store, const WriteToken& w, long folder_no, std::string_view user_id) {
-  return delete_entries<BUAclCodec>(store, w, kUserFile, [&](const B_U_ACL& r) {
+  const Deletion d = delete_entries<BUAclCodec>(store, w, kUserFile, [&](const B_U_ACL& r) {
     return r.FOLDER_NO == folder_no && r.USER_ID == user_id;
   });
+  return d.written && d.removed;
+}
+
+bool drop_group_rights(Store& store, const WriteToken& w, long group_no) {
+  return delete_entries<BGAclCodec>(store, w, kGroupFile,
+                                    [&](const B_G_ACL& r) { return r.GROUP_NO == group_no; })
+      .written;
+}
+
+bool drop_user_rights(Store& store, const WriteToken& w, std::string_view user_id) {
+  const std::string id = fit_field(user_id, B_U_ACL::kIdWidth);
+  return delete_entries<BUAclCodec>(store, w, kUserFile,
+                                    [&](const B_U_ACL& r) { return r.USER_ID == id; })
+      .written;
 }
 
 }  // namespace plazet

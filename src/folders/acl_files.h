@@ -75,4 +75,11 @@ struct BUAclCodec {
 [[nodiscard]] bool DeleteB_U_ACL(Store& store, const WriteToken& w, long folder_no,
                                  std::string_view user_id);
 
+// Remove every entry of a group or of a user, on every folder, when the group
+// or user is deleted: a later group of the same number or user of the same ID
+// starts without rights. False only when the file could not be written
+// (finding nothing to remove is no failure).
+[[nodiscard]] bool drop_group_rights(Store& store, const WriteToken& w, long group_no);
+[[nodiscard]] bool drop_user_rights(Store& store, const WriteToken& w, std::string_view user_id);
+
 }  // namespace plazet

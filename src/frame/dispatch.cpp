@@ -93,6 +93,8 @@ void run_job(Request& req, std::span<const JobRow> jobs, const JobRow& row, cons
   const int code = need_met(req, row.need) ? row.write(req, lock.write_token()) : row.refused_code;
   if (row.reload_settings) {
     req.sys = read_settings(req.INI_FILE);
+    // The page that follows reads the data directory the settings now name.
+    req.store = Store(req.sys.DATA_FILE_PATH);
     req.lang.clear();
     req.lang.StrdefFileOpen(req.sys.LANGUAGE);
   }

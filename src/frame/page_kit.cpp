@@ -36,6 +36,10 @@ void print_page_end(Request& req) {
 
 void print_refusal(Request& req) {
   print_indented_body(req);
+  print_refusal_text(req);
+}
+
+void print_refusal_text(Request& req) {
   req.out.printf("%s\n", req.text(3));
   req.out.printf("<FORM>\n");
   req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n", req.text(4));

@@ -23,6 +23,8 @@ void print_page_end(Request& req);
 // The refusal body every page prints to a user who may not see it: text 3
 // and a button (text 4) back in the browser's history; closes the page.
 void print_refusal(Request& req);
+// The same body for a page that has printed its BODY line already.
+void print_refusal_text(Request& req);
 // The HTTP header and HEAD, then the refusal body.
 void refusal_page(Request& req);
 

@@ -13,6 +13,20 @@ void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings) {
   }
 }
 
+Html folder_icon(const B_TITLE& folder, const std::optional<B_TITLE2>& settings) {
+  if (settings && !settings->DIRPIC.empty()) {
+    return url_query(std::to_string(folder.FOLDER_NO)) + "/" + url_segment(settings->DIRPIC);
+  }
+  switch (folder.MODE) {
+    case B_TITLE::kDir:
+      return "folderclose.gif";
+    case B_TITLE::kBoard:
+      return "folderbook.gif";
+    default:
+      return "folderchat.gif";
+  }
+}
+
 Html posting_target(const Request& req) {
   return req.user && req.user->WRITE_MODE == 2 ? Html("WBORDWRITE") : Html();
 }

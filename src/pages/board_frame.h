@@ -1,7 +1,10 @@
 // Page pieces the board, message, posting and chat pages share.
 #pragma once
 
+#include <optional>
+
 #include "folders/folder_settings.h"
+#include "folders/folder_tree.h"
 #include "frame/frame_pages.h"
 #include "frame/request.h"
 
@@ -11,6 +14,10 @@ namespace plazet {
 // (BACKPIC) when it has one, else the installation's (BACK_GIF) when set,
 // else no BODY tag at all.
 void print_folder_body(Request& req, long folder_no, const B_TITLE2& settings);
+
+// A folder's picture under CG_FILE_WEB_PATH: its own (DIRPIC, under its
+// number) when it has one, else the picture of its kind.
+[[nodiscard]] Html folder_icon(const B_TITLE& folder, const std::optional<B_TITLE2>& settings);
 
 // Where the posting form opens: the separate window "WBORDWRITE" for users
 // who post there (WRITE_MODE 2), else the same frame.

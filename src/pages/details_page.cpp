@@ -78,8 +78,9 @@ struct MessageView {
   Html body;  // rendered
 };
 
+// `body`, when given, is the message's body as the caller already read it.
 MessageView gather_view(Request& req, long board, const INDEX_DATA& message,
-                        const B_TITLE2& settings) {
+                        const B_TITLE2& settings, const std::string* body = nullptr) {
   MessageView view;
   view.board = board;
   view.message = message;
@@ -87,7 +88,7 @@ MessageView gather_view(Request& req, long board, const INDEX_DATA& message,
   std::string key = message.WRITER;
   view.writer = ReadMST_USER(req.store, key);
   if (!message.DEL_FLG) {
-    view.body = render_body(ReadContentsDATA(req.store, board, message.SEL_NO),
+    view.body = render_body(body ? *body : ReadContentsDATA(req.store, board, message.SEL_NO),
                             settings.RESFONTCOLOR, message.HTML_MODE);
   }
   return view;
@@ -440,11 +441,16 @@ void j_DETAILS(Request& req, const WriteToken& w) {
 }
 
 void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox) {
-  const B_TITLE2 settings = ReadB_TITLE2(req.store, board).value_or(B_TITLE2{});
   std::optional<INDEX_DATA> message = find_message(*board_index(req.store, board), sel_no);
-  if (!message) return;
-  const MessageView view = gather_view(req, board, *message, settings);
+  if (message) print_message_view(req, board, *message, checkbox);
+}
+
+void print_message_view(Request& req, long board, const INDEX_DATA& message, int checkbox,
+                        const std::string* body) {
+  const B_TITLE2 settings = ReadB_TITLE2(req.store, board).value_or(B_TITLE2{});
+  const MessageView view = gather_view(req, board, message, settings, body);
   const INDEX_DATA& m = view.message;
+  const long sel_no = m.SEL_NO;
   const long own_mode = req.user ? req.user->USER_DISP_DEF : 0;
 
   if (checkbox == 1) {

@@ -1,6 +1,9 @@
 // The message page, message deletion and marking a whole board read.
 #pragma once
 
+#include <string>
+
+#include "boards/message_store.h"
 #include "frame/request.h"
 
 namespace plazet {
@@ -17,6 +20,10 @@ void j_DETAILS(Request& req, const WriteToken& w);
 // callers show it only for boards the user may read.
 // Fields: SKEY, CHK_ALL (1: the selection box is checked).
 void j_DETAILS_sub1(Request& req, long board, long sel_no, int checkbox);
+// The same view of `message`, a record of `board` the caller has read;
+// `body`, when given, is its body as already read, so it is not read again.
+void print_message_view(Request& req, long board, const INDEX_DATA& message, int checkbox,
+                        const std::string* body = nullptr);
 
 // Deletes a message (kept as deleted while replies follow it) for its
 // author or a board manager; the board listing follows whatever the result.

@@ -9,6 +9,7 @@
 #include "folders/folder_tree.h"
 #include "frame/dispatch.h"
 #include "frame/frame_pages.h"
+#include "pages/board_frame.h"
 #include "store/file_io.h"
 #include "store/line_reader.h"
 #include "text/escape.h"
@@ -66,21 +67,6 @@ Html dir_link_query(Request& req, int p, int depth, const std::vector<int>& open
   return query;
 }
 
-// The folder's own picture (under its number) or the picture of its kind.
-Html icon_of(const B_TITLE& folder, const std::optional<B_TITLE2>& settings) {
-  if (settings && !settings->DIRPIC.empty()) {
-    return url_query(std::to_string(folder.FOLDER_NO)) + "/" + url_segment(settings->DIRPIC);
-  }
-  switch (folder.MODE) {
-    case B_TITLE::kDir:
-      return "folderclose.gif";
-    case B_TITLE::kBoard:
-      return "folderbook.gif";
-    default:
-      return "folderchat.gif";
-  }
-}
-
 void print_button(Request& req, const char* job, const Html& caption, bool named) {
   req.out.printf("<FORM ACTION=\"%s\" METHOD=GET TARGET=\"FRM22\">\n", html_attr(req.JOB_EXE));
   print_hidden(req, "SKEY", req.SKEY);
@@ -102,7 +88,7 @@ void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<
   const Html name = sanitize_html(folder.NAME);
   req.out.printf("<TR><TD NOWRAP>");
   for (int i = 0; i < folder.DEPTH; ++i) req.out.printf("&nbsp;&nbsp;");
-  const Html icon = icon_of(folder, ReadB_TITLE2_head(req.store, folder.FOLDER_NO));
+  const Html icon = folder_icon(folder, ReadB_TITLE2_head(req.store, folder.FOLDER_NO));
 
   long count = 0;
   switch (folder.MODE) {

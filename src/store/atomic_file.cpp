@@ -26,8 +26,8 @@ void sync_directory(const std::string& path) {
 }  // namespace
 
 AtomicReplace::AtomicReplace(const WriteToken&, std::string target, std::string temp_path,
-                             mode_t mode)
-    : target_(std::move(target)), temp_(std::move(temp_path)) {
+                             mode_t mode, Sync sync)
+    : target_(std::move(target)), temp_(std::move(temp_path)), sync_(sync) {
   // A temporary left by an interrupted rewrite of the same file goes first.
   ::unlink(temp_.c_str());
   fd_.reset(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
@@ -47,7 +47,7 @@ void AtomicReplace::write(std::string_view data) {
 
 bool AtomicReplace::commit() {
   if (!ok() || committed_) return false;
-  if (::fsync(fd_.get()) != 0) failed_ = true;
+  if (sync_ == Sync::kSynced && ::fsync(fd_.get()) != 0) failed_ = true;
   fd_.reset();
   if (failed_ || std::rename(temp_.c_str(), target_.c_str()) != 0) {
     ::unlink(temp_.c_str());
@@ -55,7 +55,7 @@ bool AtomicReplace::commit() {
     return false;
   }
   committed_ = true;
-  sync_directory(target_);
+  if (sync_ == Sync::kSynced) sync_directory(target_);
   return true;
 }
 
@@ -67,8 +67,8 @@ bool sync_file(const std::string& path) {
 }
 
 bool replace_file(const WriteToken& token, const std::string& target, const std::string& temp_path,
-                  std::string_view contents, mode_t mode) {
-  AtomicReplace out(token, target, temp_path, mode);
+                  std::string_view contents, mode_t mode, Sync sync) {
+  AtomicReplace out(token, target, temp_path, mode, sync);
   out.write(contents);
   return out.commit();
 }

@@ -15,12 +15,17 @@
 
 namespace plazet {
 
+// Whether commit() waits until the new contents and the rename are on the
+// disk. Scratch files that are rebuilt whenever they are read (the sorted
+// user files) skip the wait; readers still see the old file or the new one.
+enum class Sync { kSynced, kUnsynced };
+
 class AtomicReplace {
  public:
   // `temp_path` is the fixed work name of the operation (e.g.
   // "<data>user.mst.tmp"); the exclusive lock makes a fixed name safe.
   AtomicReplace(const WriteToken& token, std::string target, std::string temp_path,
-                mode_t mode = 0600);
+                mode_t mode = 0600, Sync sync = Sync::kSynced);
   AtomicReplace(const AtomicReplace&) = delete;
   AtomicReplace& operator=(const AtomicReplace&) = delete;
   ~AtomicReplace();
@@ -34,6 +39,7 @@ class AtomicReplace {
   std::string target_;
   std::string temp_;
   UniqueFd fd_;
+  Sync sync_;
   bool failed_ = false;
   bool committed_ = false;
 };
@@ -45,7 +51,7 @@ class AtomicReplace {
 // Replaces `target` with `contents` in one step.
 [[nodiscard]] bool replace_file(const WriteToken& token, const std::string& target,
                                 const std::string& temp_path, std::string_view contents,
-                                mode_t mode = 0600);
+                                mode_t mode = 0600, Sync sync = Sync::kSynced);
 
 // Appends `lines` to a text master (created with the default permissions
 // when missing). A last line without its line feed gets one first, so it

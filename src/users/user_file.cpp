@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -142,6 +143,24 @@ bool ReWriteMST_USER(Store& store, const WriteToken& w, const MST_USER& user) {
 bool DeleteMST_USER(Store& store, const WriteToken& w, std::string_view id) {
   return rewrite(store, w, [&](std::string_view line, std::string_view first) {
     return first == id ? std::nullopt : std::optional<std::string>(line);
+  });
+}
+
+std::shared_ptr<const LinedText> user_file_lines(Store& store) {
+  std::shared_ptr<const UserLines> file = load(store);
+  return std::shared_ptr<const LinedText>(file, &file->lines);
+}
+
+bool reset_primary_group(Store& store, const WriteToken& w, long group_no) {
+  const auto file = load(store);
+  const bool any = std::any_of(file->records.begin(), file->records.end(),
+                               [&](const MST_USER& u) { return u.P_GROUP == group_no; });
+  if (!any) return true;
+  return rewrite(store, w, [&](std::string_view line, std::string_view) {
+    std::optional<MST_USER> user = parse_user_line(line);
+    if (!user || user->P_GROUP != group_no) return std::optional<std::string>(line);
+    user->P_GROUP = 0;
+    return std::optional<std::string>(format_user_line(*user));
   });
 }
 

@@ -5,12 +5,14 @@
 // stored, replaced and deleted in the case they were created in.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "store/data_lock.h"
+#include "store/line_reader.h"
 #include "store/store.h"
 #include "users/mst_user.h"
 
@@ -37,5 +39,14 @@ namespace plazet {
 
 // Appends the record; callers check for an existing ID first.
 [[nodiscard]] bool InsertMST_USER(Store& store, const WriteToken& w, const MST_USER& user);
+
+// The file as the readers cut it: pieces of at most 999 bytes, each ending
+// after its line feed when it has one. Read once per request.
+[[nodiscard]] std::shared_ptr<const LinedText> user_file_lines(Store& store);
+
+// Gives every user whose primary group is `group_no` the primary group 0 (a
+// group is being deleted), in one rewrite; other lines stay as they are.
+// True when there was nothing to change or the file was written.
+[[nodiscard]] bool reset_primary_group(Store& store, const WriteToken& w, long group_no);
 
 }  // namespace plazet

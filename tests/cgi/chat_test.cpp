@@ -13,15 +13,6 @@
 namespace plazet::testing {
 namespace {
 
-std::string now() {
-  char out[32];
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  ::gmtime_r(&t, &tm);
-  std::strftime(out, sizeof out, "%Y/%m/%d %H:%M", &tm);
-  return out;
-}
-
 CHAT_DATA log_line(int kind, const std::string& name, const std::string& color,
                    const std::string& talk, const std::string& date) {
   CHAT_DATA line;
@@ -117,14 +108,14 @@ TEST_F(ChatTest, TheLogFrameShowsTheChosenLinesAndReloads) {
 
 TEST_F(ChatTest, APersonalAccountIsRememberedFromEnteringToLeaving) {
   const std::string choices = "USER_NAME=Taro&COLOR=BLUE&LOG_LINE=20&RELOAD_TIME=999";
-  const std::string entered = now();
+  const std::string entered = now_minute();
   (void)send("taro", "JOB=CHAT_UP&FAST=1&" + choices);
   std::optional<CHAT_IDX> record = seat("taro");
   ASSERT_TRUE(record) << "chat.idx keeps the user's stored ID";
   EXPECT_EQ(record->COLOR + " " + std::to_string(record->LOG_LINE) + " " +
                 std::to_string(record->RELOAD_TIME),
             "BLUE 20 999");
-  EXPECT_TRUE(record->LAST_TIME == entered || record->LAST_TIME == now());
+  EXPECT_TRUE(record->LAST_TIME == entered || record->LAST_TIME == now_minute());
   // The notice marks a personal account with "." and keeps the room's short colour.
   std::vector<CHAT_DATA> log = lines();
   ASSERT_EQ(log.size(), 1u);
@@ -191,7 +182,7 @@ TEST_F(ChatTest, AReloadRefreshesThePresenceOnlyWhenTheMinuteChanged) {
   const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
   std::filesystem::last_write_time(idx, old);
   (void)site_.as("taro", "JOB=CHAT_DOWN&FOLDER_NO=1");
-  if (now() == seen) {
+  if (now_minute() == seen) {
     EXPECT_EQ(std::filesystem::last_write_time(idx), old);
   }
   // A user who has left stays away.

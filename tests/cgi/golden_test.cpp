@@ -10,30 +10,10 @@
 namespace plazet::testing {
 namespace {
 
-std::string now() {
-  char out[32];
-  const std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  ::gmtime_r(&t, &tm);
-  std::strftime(out, sizeof out, "%Y/%m/%d %H:%M", &tm);
-  return out;
-}
-
 TEST(GoldenPageTest, EachPageFamilyIsPrintedExactly) {
   CgiSite site;
   std::filesystem::remove(site.pic_dir() + "link.html");
-  for (const char* line : {"taro,Taro,1,,pw,0,1,1,1,,,0,", "hana,Hana,1,,pw,0,1,1,1,,,0,"}) {
-    site.add_user_line(line);
-  }
-  ASSERT_EQ(site.new_board("Notices"), 1);
-  ASSERT_EQ(site.post(1, {.writer = "hana", .title = "Hello", .body = "Hi all"}), 1);
-  ASSERT_EQ(site.post(1, {.writer = "taro",
-                          .parent = 1,
-                          .title = "Thanks",
-                          .body = ">Hi all\rOK",
-                          .priority = 1,
-                          .date = "2024/05/02 10:00"}),
-            2);
+  lay_out_golden_site(site);
   const std::string key = site.log_in("taro");
   ASSERT_FALSE(key.empty());
   const std::string k = "SKEY=" + key;
@@ -57,9 +37,9 @@ TEST(GoldenPageTest, EachPageFamilyIsPrintedExactly) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.golden);
-    const std::string before = now();
+    const std::string before = now_minute();
     const std::string page = c.post ? site.post_form(c.query) : site.get(c.query);
-    const std::string date = has(page, before) ? before : now();
+    const std::string date = has(page, before) ? before : now_minute();
     EXPECT_EQ(page, golden(c.golden, key, date));
   }
 }

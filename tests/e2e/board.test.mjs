@@ -4,21 +4,10 @@
 // the reply.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { CGI_URL, journey } from './lib/plazet.mjs';
+import { journey, logIn, ADMIN, USER } from './lib/plazet.mjs';
 
 const site = journey();
-const ADMIN = process.env.PLAZET_DEMO_ADMIN ?? 'admin';
-const USER = process.env.PLAZET_DEMO_USER ?? 'taro';
-const PASSWORD = process.env.PLAZET_DEMO_PASSWORD ?? 'plazet';
 const ATTACHMENT = 'Lunch menu\nrice, soup, tea\n';
-
-async function logIn(page, id) {
-  await page.goto(CGI_URL, { waitUntil: 'load' });
-  await page.fill('input[name=uid]', id);
-  await page.fill('input[name=upw]', PASSWORD);
-  await Promise.all([page.waitForNavigation(), page.click('input[name=sub]')]);
-  await page.frameLocator('frame[name=FRM21]').locator('table').first().waitFor();
-}
 
 // Clicks in the work frame and waits until the frame has loaded its next page.
 async function inWork(page, action) {

@@ -3,21 +3,10 @@
 // reload; both leave and the room's notices show it.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { CGI_URL, journey } from './lib/plazet.mjs';
+import { journey, logIn, ADMIN, USER } from './lib/plazet.mjs';
 
 const site = journey();
-const ADMIN = process.env.PLAZET_DEMO_ADMIN ?? 'admin';
-const USER = process.env.PLAZET_DEMO_USER ?? 'taro';
-const PASSWORD = process.env.PLAZET_DEMO_PASSWORD ?? 'plazet';
 const LINE = 'こんにちは、今日の会議は三時からです';
-
-async function logIn(page, id) {
-  await page.goto(CGI_URL, { waitUntil: 'load' });
-  await page.fill('input[name=uid]', id);
-  await page.fill('input[name=upw]', PASSWORD);
-  await Promise.all([page.waitForNavigation(), page.click('input[name=sub]')]);
-  await page.frameLocator('frame[name=FRM21]').locator('table').first().waitFor();
-}
 
 // Opens the room from the menu and enters it, reloading the log every 10 s.
 async function enterLobby(page) {

@@ -4,21 +4,10 @@
 // reads the club board that his group opens to him.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { CGI_URL, journey } from './lib/plazet.mjs';
+import { journey, logIn, ADMIN, USER } from './lib/plazet.mjs';
 
 process.env.PLAZET_DEMO_CONTENT = '1';  // tests/e2e/run leaves it out for the other journeys
 const site = journey();
-const ADMIN = process.env.PLAZET_DEMO_ADMIN ?? 'admin';
-const USER = process.env.PLAZET_DEMO_USER ?? 'taro';
-const PASSWORD = process.env.PLAZET_DEMO_PASSWORD ?? 'plazet';
-
-async function logIn(page, id) {
-  await page.goto(CGI_URL, { waitUntil: 'load' });
-  await page.fill('input[name=uid]', id);
-  await page.fill('input[name=upw]', PASSWORD);
-  await Promise.all([page.waitForNavigation(), page.click('input[name=sub]')]);
-  await page.frameLocator('frame[name=FRM21]').locator('table').first().waitFor();
-}
 
 // Opens the board `name` from the menu, opening the Dirs above it first.
 async function openBoard(page, name, dirs = []) {

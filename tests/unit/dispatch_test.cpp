@@ -4,8 +4,11 @@
 #include <string>
 
 #include "cases.h"
+#include "data_dir_test.h"
 #include "frame/dispatch.h"
+#include "frame/settings.h"
 #include "jobs.h"
+#include "text/escape.h"
 
 namespace plazet {
 namespace {
@@ -56,7 +59,7 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
       {"LOGOFF", W, Need::kPersonal},      {"TOP", R, Need::kLogin},
       {"FRM21", R, Need::kLogin},          {"AccessLogDISP", W, Need::kLogin},
       {"CHAT", R, Need::kBoardRead},       {"CHAT_UP", W, Need::kBoardRead},
-      {"CHAT_DOWN", W, Need::kBoardRead},  {"SYSTEMUPDATE", W, Need::kLogin},
+      {"CHAT_DOWN", W, Need::kBoardRead},  {"SYSTEMUPDATE", W, Need::kAdmin},
       {"FOLDER_UPLOAD", W, Need::kLogin},
   };
   for (const JobNeed& r : rows) {
@@ -65,6 +68,37 @@ TEST(JobTableTest, BoardJobsNeedTheirRightAndLock) {
     EXPECT_EQ(row->lock, r.lock) << r.job;
     EXPECT_EQ(row->need, r.need) << r.job;
   }
+}
+
+// A job that saves the settings with another data directory: the page that
+// follows it already works on the new directory.
+int save_new_data_directory(Request& req, const WriteToken& w) {
+  SYSINFO sys = req.sys;
+  sys.DATA_FILE_PATH = req.form.cgi_getvalue("TO");
+  return SysFileWrite(w, req.INI_FILE, sys) ? 0 : 1;
+}
+void show_data_directory(Request& req) {
+  req.out.printf("%s|%s", html_attr(req.sys.DATA_FILE_PATH), html_attr(req.store.dir()));
+}
+
+TEST(JobRunnerTest, TheSettingsReloadMovesTheStoreToTheNewDataDirectory) {
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir.file("old"));
+  std::filesystem::create_directories(dir.file("new"));
+  SYSINFO sys = SYSINFO::new_file_values();
+  sys.DATA_FILE_PATH = dir.file("old/");
+  dir.write("plazet.ini", format_settings(sys));
+  // The closing page's job runs without a log-in, so it can stand in here.
+  const JobRow jobs[] = {
+      reloading_settings(
+          storing_job("BORDWRITEFIN", Need::kNone, save_new_data_directory, {}, "SHOW", 1)),
+      page_job("SHOW", Need::kNone, show_data_directory),
+  };
+  CgiEnv env;
+  env.REQUEST_METHOD = "GET";
+  env.QUERY_STRING = "JOB=BORDWRITEFIN&TO=" + dir.file("new/");
+  EXPECT_EQ(serve_request(dir.file("plazet.cgi"), env, -1, dir.prefix(), jobs),
+            dir.file("new/") + "|" + dir.file("new/"));
 }
 
 }  // namespace

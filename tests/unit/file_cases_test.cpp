@@ -59,7 +59,8 @@ std::string show(const std::optional<B_TITLE2>& r) {
          std::to_string(r->READ_CHK) + "/" + std::to_string(r->REWRITE_FLG);
 }
 bool writes(const std::string& f) {
-  for (const char* verb : {"Write", "ReWrite", "Delete", "Insert", "Sort", "create"}) {
+  for (const char* verb :
+       {"Write", "ReWrite", "Delete", "Insert", "Sort", "create", "drop", "reset"}) {
     if (f.starts_with(verb)) return true;
   }
   return false;
@@ -85,6 +86,7 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
   if (f == "ReWriteMST_USER") return yes(ReWriteMST_USER(s, w, user(a[0])));
   if (f == "DeleteMST_USER") return yes(DeleteMST_USER(s, w, a[0]));
   if (f == "InsertMST_USER") return yes(InsertMST_USER(s, w, user(a[0])));
+  if (f == "reset_primary_group") return yes(reset_primary_group(s, w, n(0)));
   if (f == "WriteSYSTEM_LOG") {
     const auto kind = a[2] == "login" ? SYSTEM_LOG::kLogin : SYSTEM_LOG::kWrite;
     return yes(WriteSYSTEM_LOG(s, w, {a[1], a[0], kind, n(3), a[4], a[5]}));
@@ -154,6 +156,8 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
   if (f == "WriteB_U_ACL") return yes(WriteB_U_ACL(s, w, {i(0), a[1], i(2)}));
   if (f == "DeleteB_G_ACL") return yes(DeleteB_G_ACL(s, w, n(0), n(1)));
   if (f == "DeleteB_U_ACL") return yes(DeleteB_U_ACL(s, w, n(0), a[1]));
+  if (f == "drop_group_rights") return yes(drop_group_rights(s, w, n(0)));
+  if (f == "drop_user_rights") return yes(drop_user_rights(s, w, a[0]));
   if (f == "ReadMST_SKEY") return ReadMST_SKEY(s, n(0), {a[1], a[2]}).value_or("none");
   if (f == "ReadMST_SKEY2") return num(ReadMST_SKEY2(s, a[0]));
   if (f == "WriteMST_SKEY") return yes(WriteMST_SKEY(s, w, {i(0), a[1], "", ""}, {a[2], a[3]}));

@@ -14,6 +14,7 @@
 #include "chat/chat_store.h"
 #include "frame/settings.h"
 #include "store/be_codec.h"
+#include "store/file_find.h"
 #include "store/line_reader.h"
 #include "store/paths.h"
 #include "text/date.h"
@@ -77,6 +78,10 @@ const std::map<std::string, std::function<std::string(const Args&)>> kFunctions 
        return at ? std::to_string(*at) : "none";
      }},
     {"cut_name", [](const Args& a) { return cut_name(a.at(0), a.at(1).at(0)); }},
+    {"check_name",
+     [](const Args& a) {
+       return std::string(check_name(a.at(0), a.at(1)) ? "match" : "no match");
+     }},
     {"ToUppers", [](const Args& a) { return in_place(ToUppers, a.at(0)); }},
     {"editpath", [](const Args& a) { return editpath(a.at(0), a.at(1)); }},
     {"atol_prefix", [](const Args& a) { return std::to_string(atol_prefix(a.at(0))); }},

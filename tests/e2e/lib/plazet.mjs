@@ -32,6 +32,10 @@ export const OUT = resolve(process.env.PLAZET_E2E_OUT ?? join(ROOT, 'build/e2e')
 export const RUN = resolve(process.env.PLAZET_RUN ?? join(OUT, 'run'));
 export const SITE = join(RUN, 'site');
 export const CHROMIUM = process.env.PLAZET_CHROMIUM ?? '/usr/bin/chromium';
+/** The accounts scripts/serve makes. */
+export const ADMIN = process.env.PLAZET_DEMO_ADMIN ?? 'admin';
+export const USER = process.env.PLAZET_DEMO_USER ?? 'taro';
+export const PASSWORD = process.env.PLAZET_DEMO_PASSWORD ?? 'plazet';
 
 const CHROMIUM_ARGS = [
   '--headless',
@@ -123,4 +127,16 @@ export function journey({ fresh = true } = {}) {
     },
     screenshot,
   };
+}
+
+/** Logs in through the log-in page; true when the frame set came back,
+ *  once its menu has loaded. */
+export async function logIn(page, id, password = PASSWORD) {
+  await page.goto(CGI_URL, { waitUntil: 'load' });
+  await page.fill('input[name=uid]', id);
+  await page.fill('input[name=upw]', password);
+  await Promise.all([page.waitForNavigation(), page.click('input[name=sub]')]);
+  if ((await page.locator('frame[name=FRM21]').count()) === 0) return false;
+  await page.frameLocator('frame[name=FRM21]').locator('form').first().waitFor();
+  return true;
 }
