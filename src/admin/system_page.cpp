@@ -191,19 +191,14 @@ int j_SYSTEMUPDATE(Request& req, const WriteToken& w) {
   if (background) sys.BACK_GIF = background->file_name;
 
   for (const TextKey& s : text_settings()) {
-    if (holds_byte(sys.*s.field, ",\r\n")) {
-      discard_upload(req, "FILE1");
-      discard_upload(req, "FILE2");
-      return kSettingsBadValue;
-    }
+    if (holds_byte(sys.*s.field, ",\r\n")) return kSettingsBadValue;
   }
   // A picture that cannot be moved is not reported; its name is stored.
-  const std::pair<const char*, const std::optional<UploadName>&> pictures[] = {
-      {"FILE1", login_picture}, {"FILE2", background}};
-  for (const auto& [field, upload] : pictures) {
-    if (!upload || !filemove(w, editpath(upload->temp_name, req.upload_dir),
-                             sys.CG_FILE_PATH + "/" + upload->file_name)) {
-      discard_upload(req, field);
+  // Uploads left where the parser put them go when the request ends.
+  for (const std::optional<UploadName>& upload : {login_picture, background}) {
+    if (upload) {
+      (void)filemove(w, editpath(upload->temp_name, req.upload_dir),
+                     sys.CG_FILE_PATH + "/" + upload->file_name);
     }
   }
   (void)SysFileWrite(w, req.INI_FILE, sys);
