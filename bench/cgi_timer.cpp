@@ -26,7 +26,9 @@ struct Run {
   double cpu_ms;
 };
 
-double ms(const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; }
+double ms(const timeval& t) {
+  return t.tv_sec * 1e3 + t.tv_usec / 1e3;
+}
 
 Run run_once(const char* program, const std::string& query, const std::string& agent) {
   timespec t0{}, t1{};

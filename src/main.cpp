@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "boards/mark_summary.h"
 #include "jobs.h"
 #include "store/file_io.h"
 
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
   std::string response;
   try {
     response = plazet::serve_request(program, plazet::CgiEnv::from_environment(), STDIN_FILENO, ".",
-                                     plazet::job_table());
+                                     plazet::job_table(), plazet::keep_mark_summaries);
   } catch (const std::exception&) {
     // Nothing of a page that failed half-way reaches the browser.
     response = "Status: 500 Internal Server Error\nContent-type: text/plain\n\n";

@@ -9,6 +9,7 @@
 #include <set>
 #include <string_view>
 
+#include "boards/mark_summary.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
 #include "chat/chat_store.h"
@@ -141,6 +142,7 @@ class Checker {
   void check_settings();
   void check_other_records();
   void check_board(long board);
+  void check_mark_summary(long board);
   void check_attachment_files(long board, const std::map<long, std::size_t>& messages,
                               const std::vector<ADD_FILE>& attachments);
   void check_folder_dirs(const std::string& root);
@@ -370,7 +372,36 @@ void Checker::check_board(long board) {
       }
     }
   }
+  check_mark_summary(board);
   check_attachment_files(board, messages, attachments);
+}
+
+// A summary the program would trust (its stamp matches the index and the
+// directory) must hold what the mark files hold: a change the stamp cannot
+// see, such as a mark appended to an existing r<m>.dat by another program,
+// shows here.
+void Checker::check_mark_summary(long board) {
+  const std::optional<MarkTallies> summary = read_mark_summary(store_, board);
+  if (!summary) return;
+  const std::optional<MarkTallies> files = tally_marks(store_, board);
+  const std::string path = board_dir(store_, board) + "marks.idx";
+  if (!files) {
+    report(path, "", "a summary of mark files that cannot be read");
+    return;
+  }
+  MarkTallies all = *summary;
+  all.insert(files->begin(), files->end());
+  for (const auto& [id, unused] : all) {
+    auto said = summary->find(id);
+    auto found = files->find(id);
+    const std::int64_t a = said == summary->end() ? 0 : said->second;
+    const std::int64_t b = found == files->end() ? 0 : found->second;
+    if (a != b) {
+      report(path, "user " + id,
+             "summary counts " + std::to_string(a) + " read marks, the mark files " +
+                 std::to_string(b));
+    }
+  }
 }
 
 // <ADD_FILE_PATH><board>/x<m>/<slot>/<name>: files of messages that are gone,

@@ -15,6 +15,8 @@
 //     given twice or of a folder that does not exist;
 //   - read marks, attachment records and attachment files of messages that
 //     do not exist;
+//   - a board's read-mark summary that claims to match the files (its stamp
+//     is current) but counts other marks than the mark files hold;
 //   - directories of folders that no longer exist that still hold files
 //     (deleting a folder leaves its directories behind, empty);
 //   - temporary files left behind by an interrupted rewrite, and uploads the

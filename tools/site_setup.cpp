@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "boards/mark_summary.h"
 #include "store/atomic_file.h"
 #include "store/file_io.h"
 #include "users/user_file.h"
@@ -96,6 +97,10 @@ SiteSession::SiteSession(const std::string& site_dir)
     : sys(read_settings(site_ini_file(site_dir))),
       lock(DataLock::acquire(sys.DATA_FILE_PATH, LockMode::kExclusive)),
       store(sys.DATA_FILE_PATH) {}
+
+SiteSession::~SiteSession() {
+  if (lock.held()) keep_mark_summaries(store, lock.write_token());
+}
 
 std::string add_user(Store& store, const WriteToken& w, const MST_USER& user) {
   if (user.USER_ID.empty()) return "the ID is empty";

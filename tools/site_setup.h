@@ -29,9 +29,13 @@ struct SiteLayout {
 [[nodiscard]] std::string site_ini_file(const std::string& site_dir);
 
 // Command-line work on a site: its settings, the exclusive data lock held
-// while it lives, and the store on its data directory.
+// while it lives, and the store on its data directory. Its end is the end of
+// a request: the boards' read-mark summaries are written.
 struct SiteSession {
   explicit SiteSession(const std::string& site_dir);
+  ~SiteSession();
+  SiteSession(const SiteSession&) = delete;
+  SiteSession& operator=(const SiteSession&) = delete;
   [[nodiscard]] const WriteToken& w() const { return lock.write_token(); }
 
   SYSINFO sys;

@@ -60,10 +60,4 @@ std::optional<UploadName> own_upload(const Request& req, std::string_view field)
   return upload;
 }
 
-void discard_upload(const Request& req, std::string_view field) {
-  const FormField* f = req.form.field(field);
-  if (!f || f->upload_temp.empty()) return;
-  (void)::unlink(editpath(f->upload_temp, req.upload_dir).c_str());
-}
-
 }  // namespace plazet

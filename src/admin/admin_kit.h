@@ -50,9 +50,4 @@ void print_back_button(Request& req);
 // field carries none, or the name is "", "." or "..".
 [[nodiscard]] std::optional<UploadName> own_upload(const Request& req, std::string_view field);
 
-// Removes the temporary file of the upload in `field`, for an upload that
-// was not moved to its place (a moved one must not be looked for again: a
-// later request may have taken its name).
-void discard_upload(const Request& req, std::string_view field);
-
 }  // namespace plazet

@@ -163,10 +163,6 @@ constexpr PictureField kPictures[] = {
     {"FILE3", &B_TITLE2::DIRPIC},
 };
 
-void discard_pictures(const Request& req) {
-  for (const PictureField& p : kPictures) discard_upload(req, p.upload);
-}
-
 // --- the access page -------------------------------------------------------
 
 Html right_label(Request& req, int right) {
@@ -322,12 +318,8 @@ int j_BORDCONFIGWR(Request& req, const WriteToken& w) {
   // Leading blanks would be read back as depth.
   std::string name = req.form.cgi_getvalue("NAME");
   name.erase(0, name.find_first_not_of(' '));
-  if (folder_no < 1) {
-    discard_pictures(req);
-    return kBoardNotAllowed;
-  }
+  if (folder_no < 1) return kBoardNotAllowed;
   if (name.empty() || holds_byte(name, ",\r\n")) {
-    discard_pictures(req);
     return name.empty() ? kBoardNameEmpty : kBoardNameBadChar;
   }
   B_TITLE2 record = settings_of(req, folder_no);
@@ -340,11 +332,8 @@ int j_BORDCONFIGWR(Request& req, const WriteToken& w) {
   record.DIRPIC = fit_text_field(req.form.cgi_getvalue("DIRPIC"), kPictureWidth);
   for (const PictureField& p : kPictures) {
     const std::optional<UploadName> upload = own_upload(req, p.upload);
-    if (upload && store_picture(req, w, folder_no, *upload)) {
-      record.*p.name = upload->file_name;
-    } else {
-      discard_upload(req, p.upload);
-    }
+    // An upload that is not stored is removed with the request's others.
+    if (upload && store_picture(req, w, folder_no, *upload)) record.*p.name = upload->file_name;
   }
   record.INFO = long_text(req, "INFO");
   record.DEFO = long_text(req, "DEFO");

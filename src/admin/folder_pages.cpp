@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "admin/admin_kit.h"
+#include "boards/mark_summary.h"
 #include "boards/uploads.h"
 #include "folders/folder_admin.h"
 #include "folders/folder_settings.h"
@@ -201,8 +202,11 @@ void j_DELFOLDER(Request& req) {
 int j_DELFOLDERWR(Request& req, const WriteToken& w) {
   // A deletion that could not rewrite the tree leaves it whole; the list
   // that follows shows it.
+  std::vector<long> deleted;
   (void)delete_subtree(req.store, w, static_cast<int>(form_number(req, "DISPNO")),
-                       req.sys.DATA_FILE_PATH, req.sys.ADD_FILE_PATH);
+                       req.sys.DATA_FILE_PATH, req.sys.ADD_FILE_PATH, &deleted);
+  // Their boards' read-mark summaries went with their directories.
+  for (long board : deleted) forget_mark_summary(req.store, board);
   return 0;
 }
 
@@ -252,7 +256,6 @@ int j_FOLDER_UPLOAD(Request& req, const WriteToken& w) {
   const std::string temp = editpath(upload->temp_name, req.upload_dir);
   const std::optional<std::string> text =
       upload->file_name == kTreeFile ? read_file(temp) : std::nullopt;
-  discard_upload(req, "FILE1");
   if (!text || !replace_tree(req.store, w, *text)) return kUploadNotTree;
   return kUploadDone;
 }

@@ -70,26 +70,6 @@ Html blue_label(Request& req, int first, int second) {
   return req.text(first) + "<BR><FONT COLOR=\"#0000FF\">" + req.text(second) + "</FONT>";
 }
 
-// The text settings in the order the file holds them.
-struct TextSetting {
-  const char* key;
-  std::string SYSINFO::*field;
-  std::size_t capacity;
-};
-
-constexpr TextSetting kTextSettings[] = {
-    {"LANGUAGE", &SYSINFO::LANGUAGE, SYSINFO::kPathCapacity},
-    {"CG_FILE_PATH", &SYSINFO::CG_FILE_PATH, SYSINFO::kPathCapacity},
-    {"CG_FILE_WEB_PATH", &SYSINFO::CG_FILE_WEB_PATH, SYSINFO::kPathCapacity},
-    {"DATA_FILE_PATH", &SYSINFO::DATA_FILE_PATH, SYSINFO::kPathCapacity},
-    {"ADD_FILE_PATH", &SYSINFO::ADD_FILE_PATH, SYSINFO::kPathCapacity},
-    {"ADD_FILE_WEB_PATH", &SYSINFO::ADD_FILE_WEB_PATH, SYSINFO::kPathCapacity},
-    {"LOGIN_GIF", &SYSINFO::LOGIN_GIF, SYSINFO::kPictureCapacity},
-    {"BACK_GIF", &SYSINFO::BACK_GIF, SYSINFO::kPictureCapacity},
-    {"LOG_DATE", &SYSINFO::LOG_DATE, SYSINFO::kLogDateCapacity},
-    {"LOGOFF_URL", &SYSINFO::LOGOFF_URL, SYSINFO::kPathCapacity},
-};
-
 struct NumberSetting {
   const char* key;
   int SYSINFO::*field;
@@ -106,7 +86,7 @@ constexpr NumberSetting kNumberSettings[] = {
 };
 
 // A value cut to its setting's capacity and to what one line of the file holds.
-std::string fit_setting(const TextSetting& s, std::string_view value) {
+std::string fit_setting(const TextKey& s, std::string_view value) {
   const std::size_t line_room = kSettingsLineBytes - std::string_view(s.key).size() - 3;
   return fit_text_field(value, std::min(s.capacity - 1, line_room) + 1);
 }
@@ -198,7 +178,7 @@ void j_SYSTEM(Request& req) {
 // absent gives 0), FILE1 (the log-in picture) and FILE2 (the background).
 int j_SYSTEMUPDATE(Request& req, const WriteToken& w) {
   SYSINFO sys = req.sys;
-  for (const TextSetting& s : kTextSettings) {
+  for (const TextKey& s : text_settings()) {
     sys.*s.field = fit_setting(s, req.form.cgi_getvalue(s.key));
   }
   for (const NumberSetting& s : kNumberSettings) {
@@ -210,20 +190,15 @@ int j_SYSTEMUPDATE(Request& req, const WriteToken& w) {
   if (login_picture) sys.LOGIN_GIF = login_picture->file_name;
   if (background) sys.BACK_GIF = background->file_name;
 
-  for (const TextSetting& s : kTextSettings) {
-    if (holds_byte(sys.*s.field, ",\r\n")) {
-      discard_upload(req, "FILE1");
-      discard_upload(req, "FILE2");
-      return kSettingsBadValue;
-    }
+  for (const TextKey& s : text_settings()) {
+    if (holds_byte(sys.*s.field, ",\r\n")) return kSettingsBadValue;
   }
   // A picture that cannot be moved is not reported; its name is stored.
-  const std::pair<const char*, const std::optional<UploadName>&> pictures[] = {
-      {"FILE1", login_picture}, {"FILE2", background}};
-  for (const auto& [field, upload] : pictures) {
-    if (!upload || !filemove(w, editpath(upload->temp_name, req.upload_dir),
-                             sys.CG_FILE_PATH + "/" + upload->file_name)) {
-      discard_upload(req, field);
+  // Uploads left where the parser put them go when the request ends.
+  for (const std::optional<UploadName>& upload : {login_picture, background}) {
+    if (upload) {
+      (void)filemove(w, editpath(upload->temp_name, req.upload_dir),
+                     sys.CG_FILE_PATH + "/" + upload->file_name);
     }
   }
   (void)SysFileWrite(w, req.INI_FILE, sys);

@@ -346,11 +346,7 @@ int write_user(Request& req, const WriteToken& w, bool own) {
     user.PICFILE = typed_picture(req);
     user.WRITE_MODE = form_number(req, "WRITE_MODE");
     user.NO_READ_MODE = form_number(req, "NO_READ_MODE");
-    if (picture && store_picture(req, w, stored_id, *picture)) {
-      user.PICFILE = picture->file_name;
-    } else {
-      discard_upload(req, "FILE1");
-    }
+    if (picture && store_picture(req, w, stored_id, *picture)) user.PICFILE = picture->file_name;
     if (!own) {
       user.USER_LEVEL = atol_prefix(without_trailing_spaces(req.form.cgi_getvalue("USER_LEVEL")));
       user.P_GROUP = form_number(req, "P_GROUP");
@@ -389,10 +385,8 @@ int write_user(Request& req, const WriteToken& w, bool own) {
 
 int j_USERWR(Request& req, const WriteToken& w) {
   // The picture is stored only once every check has passed and the user is
-  // saved; on every other way out its upload goes.
-  const int code = write_user(req, w, req.JOB == "MYDATAWR");
-  if (code != kUserSaved) discard_upload(req, "FILE1");
-  return code;
+  // saved; on every other way out its upload goes when the request ends.
+  return write_user(req, w, req.JOB == "MYDATAWR");
 }
 
 }  // namespace plazet

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "boards/mark_summary.h"
 #include "boards/read_marks.h"
 #include "store/atomic_file.h"
 #include "store/be_codec.h"
@@ -247,6 +248,9 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, IND
   const std::optional<std::int32_t> next = next_message_number(store, board);
   if (!next) return std::nullopt;
   const std::int32_t number = *next;
+  summary_before_change(store, w, board);
+  // Marks a message of this number left behind count for it again.
+  const std::vector<READ_POINT> left = readers_of(store, board, number);
   const std::int32_t parent = record.SEL_NO;
   record.DEL_FLG = 0;
   record.RES_LEVEL = 0;
@@ -271,8 +275,10 @@ std::optional<INDEX_DATA> WriteINDEX_DATA(Store& store, const WriteToken& w, IND
   }
   if (!ok) {
     store.cache().invalidate(file.path());
+    summary_lost(store, board);
     return std::nullopt;
   }
+  summary_message_added(store, board, left);
 
   if (!record.WRITER.empty()) {
     READ_POINT mark;
@@ -288,11 +294,19 @@ bool ReWriteINDEX_DATA(Store& store, const WriteToken& w, const INDEX_DATA& reco
   const auto held = board_index(store, record.FOLDER_NO);
   const BoardIndex& index = *held;
   bool matched = false;
+  bool failed = false;
   for (std::size_t i = 0; i < index.size(); ++i) {
     if (index[i].SEL_NO == record.SEL_NO) {
-      matched = file.overwrite(w, i, record) || matched;
+      if (!matched && !failed) summary_before_change(store, w, record.FOLDER_NO);
+      // The number stays: the summary's tallies do not change.
+      if (file.overwrite(w, i, record)) {
+        matched = true;
+      } else {
+        failed = true;
+      }
     }
   }
+  if (failed) summary_lost(store, record.FOLDER_NO);
   store.cache().invalidate(file.path());
   return matched;
 }
@@ -311,21 +325,16 @@ bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no
   }
   // Nothing to remove: the file stays as it is.
   if (kept.size() == bytes.size()) return false;
+  summary_before_change(store, w, board);
+  const long removed = static_cast<long>((bytes.size() - kept.size()) / IndexDataCodec::kSize);
+  const std::vector<READ_POINT> marks = readers_of(store, board, sel_no);
   bool ok = file.replace_bytes(w, file.path() + ".tmp", kept);
   store.cache().invalidate(file.path());
-  return ok;
-}
-
-bool TakeBackINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no) {
-  const auto held = board_index(store, board);
-  const BoardIndex& index = *held;
-  if (index.empty() || index[index.size() - 1].SEL_NO != sel_no ||
-      *index.position_of(static_cast<std::int32_t>(sel_no)) != index.size() - 1) {
-    return DeleteINDEX_DATA(store, w, board, sel_no);
+  if (ok) {
+    summary_messages_removed(store, board, removed, marks);
+  } else {
+    summary_lost(store, board);
   }
-  auto file = index_file(store, board);
-  const bool ok = file.truncate(w, index.size() - 1);
-  store.cache().invalidate(file.path());
   return ok;
 }
 
@@ -333,11 +342,14 @@ bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_n
                        std::string_view text) {
   const std::string dir = board_dir(store, board);
   const std::string path = body_file(store, board, sel_no);
-  return ensure_directory(dir) && replace_file(w, path, path + ".tmp", text, 0600);
+  if (!ensure_directory(dir)) return false;
+  summary_before_change(store, w, board);  // the directory changes
+  return replace_file(w, path, path + ".tmp", text, 0600);
 }
 
-bool DeleteContentsDATA(Store& store, const WriteToken&, long board, long sel_no) {
+bool DeleteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no) {
   const std::string path = body_file(store, board, sel_no);
+  if (file_exists(path)) summary_before_change(store, w, board);
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
@@ -377,6 +389,7 @@ std::optional<ADD_FILE> ReadADD_FILE(Store& store, long board, long sel_no, long
 
 bool WriteADD_FILE(Store& store, const WriteToken& w, long board, const ADD_FILE& record) {
   if (!ensure_directory(board_dir(store, board))) return false;
+  summary_before_change(store, w, board);
   auto file = add_file(store, board);
   const auto held = attachment_records(store, board);
   const std::vector<ADD_FILE>& records = *held;
@@ -396,6 +409,7 @@ template <class Drop>
 bool delete_attachments(Store& store, const WriteToken& w, long board, Drop drop) {
   auto file = add_file(store, board);
   if (!file_exists(file.path())) return false;
+  summary_before_change(store, w, board);
   std::vector<ADD_FILE> kept;
   bool removed = false;
   for (const ADD_FILE& a : *attachment_records(store, board)) {

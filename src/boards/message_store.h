@@ -166,10 +166,6 @@ class BoardIndex {
 [[nodiscard]] bool ReWriteINDEX_DATA(Store& store, const WriteToken& w, const INDEX_DATA& record);
 // Removes every record with that number; false when there was none.
 [[nodiscard]] bool DeleteINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no);
-// Takes back the message `sel_no` this request has just stored: cut off in
-// place when it is the index's last record (as it was appended), else as
-// DeleteINDEX_DATA removes it.
-[[nodiscard]] bool TakeBackINDEX_DATA(Store& store, const WriteToken& w, long board, long sel_no);
 
 // Replaces the body of message `sel_no`.
 [[nodiscard]] bool WriteContentsDATA(Store& store, const WriteToken& w, long board, long sel_no,

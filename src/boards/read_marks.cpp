@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "boards/mark_summary.h"
 #include "boards/message_store.h"
 #include "store/atomic_file.h"
 #include "store/be_codec.h"
@@ -86,23 +87,51 @@ bool WriteREAD_POINT(Store& store, const WriteToken& w, long board, const READ_P
   const std::vector<READ_POINT> marks = file.read_all();
   std::size_t i = 0;
   while (i < marks.size() && marks[i].USER_ID != id) ++i;
-  bool ok = i < marks.size() ? file.overwrite(w, i, mark) : file.append(w, mark);
+  // The ID as the file holds it once written.
+  const std::string stored =
+      ReadPointCodec::decode(
+          reinterpret_cast<const unsigned char*>(RecordFile<ReadPointCodec>::encode(mark).data()))
+          .USER_ID;
+  // Writing a user's mark again (each view of a message does) changes no
+  // count, whatever becomes of the write: the summary stays as it is.
+  const bool append = i == marks.size();
+  const bool same = !append && stored == marks[i].USER_ID;
+  if (!same) summary_before_change(store, w, board);
+  bool ok = append ? file.append(w, mark) : file.overwrite(w, i, mark);
   store.cache().invalidate(board_dir(store, board) + "index.dat#unread");
+  if (append && ok) {
+    summary_mark_added(store, board, mark.SEL_NO, stored);
+  } else if (!same) {
+    summary_lost(store, board);
+  }
   return ok;
 }
 
 bool DeleteREAD_POINT(Store& store, const WriteToken& w, long board, long sel_no) {
   auto file = mark_file(store, board, sel_no);
   if (!file_exists(board_dir(store, board))) return true;
+  summary_before_change(store, w, board);
+  const std::vector<READ_POINT> old = file.read_all_if_exists();
   bool ok =
       file.replace_all(w, board_dir(store, board) + "R" + std::to_string(sel_no) + ".TMP", {});
   store.cache().invalidate(board_dir(store, board) + "index.dat#unread");
+  if (ok) {
+    summary_marks_emptied(store, board, static_cast<std::int32_t>(sel_no), old);
+  } else {
+    summary_lost(store, board);
+  }
   return ok;
 }
 
 long CountREAD_POINT(Store& store, long board, std::string_view user_id) {
   const std::string id = mark_id(user_id);
   if (ChkUNREAD(store, board, id)) return 0;
+  if (std::optional<long> unread = summary_unread(store, board, id)) return *unread;
+  return literal_unread(store, board, id);
+}
+
+long literal_unread(Store& store, long board, std::string_view user_id) {
+  const std::string id = mark_id(user_id);
   // Kept under the index's name, so a new message or a new mark drops it.
   return *store.cache().get<long>(board_dir(store, board) + "index.dat#unread#" + id, [&] {
     long unread = 0;
@@ -186,6 +215,7 @@ int WriteUNREAD(Store& store, const WriteToken& w, long board, std::string_view 
   const std::string path = unread_path(store, board);
   if (ChkUNREAD(store, board, user_id)) return kAlreadyListed;
   if (!ensure_directory(board_dir(store, board))) return -1;
+  summary_before_change(store, w, board);
   bool ok = append_text_lines(w, path, std::string(user_id) + "\n");
   store.cache().invalidate(path);
   return ok ? 0 : -1;
@@ -194,6 +224,7 @@ int WriteUNREAD(Store& store, const WriteToken& w, long board, std::string_view 
 bool DeleteUNREAD(Store& store, const WriteToken& w, long board, std::string_view user_id) {
   const std::string path = unread_path(store, board);
   if (!file_exists(path)) return false;
+  summary_before_change(store, w, board);
   std::string text;
   bool removed = false;
   const auto ids = opt_outs(store, board);

@@ -52,8 +52,14 @@ struct ReadPointCodec {
 [[nodiscard]] bool DeleteREAD_POINT(Store& store, const WriteToken& w, long board, long sel_no);
 
 // Messages of the board the user `user_id` has not read; 0 when he has
-// taken the board out of his notices. Each mark file is opened once.
+// taken the board out of his notices. It comes from the board's read-mark
+// summary (mark_summary.h) when that matches the files, and is otherwise
+// counted over the mark files, as literal_unread does.
 [[nodiscard]] long CountREAD_POINT(Store& store, long board, std::string_view user_id);
+// The same count made from the files alone, opt-outs aside: over the index
+// records, 1 less the user's marks in the record's mark file; -1 when a mark
+// file cannot be read. Each mark file is opened once.
+[[nodiscard]] long literal_unread(Store& store, long board, std::string_view user_id);
 
 // The messages of the board the user `user_id` has not read, as positions
 // in its index, in the listing order `order`: 1 the index order, 2 by

@@ -16,7 +16,7 @@ int chk_ACL(Store& store, const MST_USER& user, long folder_no) {
   if (r > kRightWrite) return kRightManage;
   if (r == kRightWrite) return kRightWrite;
 
-  if (std::optional<B_TITLE2> settings = ReadB_TITLE2(store, folder_no)) {
+  if (std::optional<B_TITLE2> settings = ReadB_TITLE2_head(store, folder_no)) {
     if (user.USER_LEVEL >= settings->READ_LEVEL && r < kRightRead) r = kRightRead;
     if (user.USER_LEVEL >= settings->WRITE_LEVEL && r < kRightWrite) r = kRightWrite;
     if (r == kRightWrite) return kRightWrite;

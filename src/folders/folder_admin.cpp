@@ -104,7 +104,8 @@ std::size_t subtree_end(const std::vector<TreeLine>& lines, std::size_t first) {
 }  // namespace
 
 FolderDeletion delete_subtree(Store& store, const WriteToken& w, int dispno,
-                              const std::string& data_path, const std::string& add_path) {
+                              const std::string& data_path, const std::string& add_path,
+                              std::vector<long>* deleted) {
   std::vector<TreeLine> lines = tree_lines(store);
   if (dispno < 1 || static_cast<std::size_t>(dispno) > lines.size())
     return FolderDeletion::kNoFolder;
@@ -128,6 +129,7 @@ FolderDeletion delete_subtree(Store& store, const WriteToken& w, int dispno,
     (void)DelDIR(w, data_path + std::to_string(folder_no));
     (void)DelDIR(w, add_path + std::to_string(folder_no));
   }
+  if (deleted != nullptr) deleted->insert(deleted->end(), gone.begin(), gone.end());
   return FolderDeletion::kDeleted;
 }
 

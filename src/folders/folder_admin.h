@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/data_lock.h"
 #include "store/store.h"
@@ -35,10 +36,12 @@ enum class FolderDeletion {
 
 // Deletes the folder on display line `dispno` with its whole subtree: their
 // tree lines (in one rewrite), settings records and rights entries, and the
-// contents of their directories under `data_path` and `add_path`.
+// contents of their directories under `data_path` and `add_path`. The
+// numbers of the deleted folders are added to `deleted` when it is given.
 [[nodiscard]] FolderDeletion delete_subtree(Store& store, const WriteToken& w, int dispno,
                                             const std::string& data_path,
-                                            const std::string& add_path);
+                                            const std::string& add_path,
+                                            std::vector<long>* deleted = nullptr);
 
 enum class FolderMove {
   kMoved,

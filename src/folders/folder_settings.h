@@ -51,8 +51,12 @@ struct BTitle2Codec {
   static void encode(const B_TITLE2& r, unsigned char* p);
 };
 
-// The first record of folder `folder_no`.
+// The first record of folder `folder_no`. The file is searched by reading
+// the head of one record after another up to the folder's, then its record.
 [[nodiscard]] std::optional<B_TITLE2> ReadB_TITLE2(Store& store, long folder_no);
+// The same without INFO, DEFO and the colours (left empty): what the rights
+// and the menu use, read once per request whatever the number of folders.
+[[nodiscard]] std::optional<B_TITLE2> ReadB_TITLE2_head(Store& store, long folder_no);
 
 // Appends a record.
 [[nodiscard]] bool InsertB_TITLE2(Store& store, const WriteToken& w, const B_TITLE2& record);

@@ -119,10 +119,8 @@ LockMode lock_for(const Request& req, const JobRow* row) {
   return row ? row->lock : LockMode::kShared;
 }
 
-void authenticate_and_dispatch(Request& req, std::span<const JobRow> jobs) {
-  const JobRow* row = find_job(jobs, req.JOB);
-  const DataLock lock = DataLock::acquire(req.sys.DATA_FILE_PATH, lock_for(req, row));
-
+void authenticate_and_dispatch(Request& req, std::span<const JobRow> jobs, const JobRow* row,
+                               const DataLock& lock) {
   if (req.JOB == "BORDWRITEFIN") {
     if (row) run_job(req, jobs, *row, lock);
     return;
@@ -159,7 +157,8 @@ const JobRow* find_job(std::span<const JobRow> table, std::string_view job) {
 }
 
 std::string serve_request(const std::string& program_path, const CgiEnv& env, int body_fd,
-                          const std::string& upload_dir, std::span<const JobRow> jobs) {
+                          const std::string& upload_dir, std::span<const JobRow> jobs,
+                          AfterWrites after_writes) {
   Request req;
   req.env = env;
   req.upload_dir = upload_dir;
@@ -179,7 +178,16 @@ std::string serve_request(const std::string& program_path, const CgiEnv& env, in
   req.JOB = fit_field(req.form.cgi_getvalue("JOB"), Request::kFieldCapacity);
   req.SKEY = fit_field(req.form.cgi_getvalue("SKEY"), Request::kFieldCapacity);
 
-  authenticate_and_dispatch(req, jobs);
+  {
+    const JobRow* row = find_job(jobs, req.JOB);
+    const DataLock lock = DataLock::acquire(req.sys.DATA_FILE_PATH, lock_for(req, row));
+    authenticate_and_dispatch(req, jobs, row, lock);
+    // Derived files the request's writes keep up to date are written while
+    // the lock is still exclusive.
+    if (after_writes && lock.held() && lock.mode() == LockMode::kExclusive) {
+      after_writes(req.store, lock.write_token());
+    }
+  }
 
   // Uploads no handler took are not kept; the sweep catches what crashed
   // processes left.

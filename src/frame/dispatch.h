@@ -126,11 +126,16 @@ struct JobRow {
 // The row for `job` in `table`, or nullptr: an unknown job prints nothing.
 [[nodiscard]] const JobRow* find_job(std::span<const JobRow> table, std::string_view job);
 
+// Run at the end of every request that held the exclusive lock, before the
+// lock is released (the program keeps its boards' read-mark summaries).
+using AfterWrites = void (*)(Store&, const WriteToken&);
+
 // Serves one request: `program_path` is the program's path as the web server
 // started it, `body_fd` the request body, `jobs` the job table. Returns the
 // whole response.
 [[nodiscard]] std::string serve_request(const std::string& program_path, const CgiEnv& env,
                                         int body_fd, const std::string& upload_dir,
-                                        std::span<const JobRow> jobs);
+                                        std::span<const JobRow> jobs,
+                                        AfterWrites after_writes = nullptr);
 
 }  // namespace plazet

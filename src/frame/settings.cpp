@@ -11,28 +11,9 @@ namespace {
 constexpr std::size_t kIniPathCapacity = 300;
 constexpr std::size_t kLineBytes = 999;
 
-struct TextKey {
-  const char* key;
-  std::string SYSINFO::*field;
-  std::size_t capacity;
-};
-
 struct IntKey {
   const char* key;
   int SYSINFO::*field;
-};
-
-constexpr TextKey kTextKeys[] = {
-    {"LANGUAGE", &SYSINFO::LANGUAGE, SYSINFO::kPathCapacity},
-    {"CG_FILE_PATH", &SYSINFO::CG_FILE_PATH, SYSINFO::kPathCapacity},
-    {"CG_FILE_WEB_PATH", &SYSINFO::CG_FILE_WEB_PATH, SYSINFO::kPathCapacity},
-    {"DATA_FILE_PATH", &SYSINFO::DATA_FILE_PATH, SYSINFO::kPathCapacity},
-    {"ADD_FILE_PATH", &SYSINFO::ADD_FILE_PATH, SYSINFO::kPathCapacity},
-    {"ADD_FILE_WEB_PATH", &SYSINFO::ADD_FILE_WEB_PATH, SYSINFO::kPathCapacity},
-    {"LOGIN_GIF", &SYSINFO::LOGIN_GIF, SYSINFO::kPictureCapacity},
-    {"BACK_GIF", &SYSINFO::BACK_GIF, SYSINFO::kPictureCapacity},
-    {"LOG_DATE", &SYSINFO::LOG_DATE, SYSINFO::kLogDateCapacity},
-    {"LOGOFF_URL", &SYSINFO::LOGOFF_URL, SYSINFO::kPathCapacity},
 };
 
 constexpr IntKey kIntKeys[] = {
@@ -46,7 +27,7 @@ constexpr IntKey kIntKeys[] = {
 };
 
 void assign(SYSINFO& sys, std::string_view key, std::string_view value) {
-  for (const TextKey& k : kTextKeys) {
+  for (const TextKey& k : text_settings()) {
     if (key == k.key) {
       sys.*k.field = fit_field(value, k.capacity);
       return;
@@ -139,6 +120,22 @@ SYSINFO read_settings(const std::string& ini_file) {
 
 bool SysFileWrite(const WriteToken& token, const std::string& ini_file, const SYSINFO& sys) {
   return replace_file(token, ini_file, ini_file + ".tmp", format_settings(sys), 0644);
+}
+
+std::span<const TextKey> text_settings() {
+  static constexpr TextKey kTextKeys[] = {
+      {"LANGUAGE", &SYSINFO::LANGUAGE, SYSINFO::kPathCapacity},
+      {"CG_FILE_PATH", &SYSINFO::CG_FILE_PATH, SYSINFO::kPathCapacity},
+      {"CG_FILE_WEB_PATH", &SYSINFO::CG_FILE_WEB_PATH, SYSINFO::kPathCapacity},
+      {"DATA_FILE_PATH", &SYSINFO::DATA_FILE_PATH, SYSINFO::kPathCapacity},
+      {"ADD_FILE_PATH", &SYSINFO::ADD_FILE_PATH, SYSINFO::kPathCapacity},
+      {"ADD_FILE_WEB_PATH", &SYSINFO::ADD_FILE_WEB_PATH, SYSINFO::kPathCapacity},
+      {"LOGIN_GIF", &SYSINFO::LOGIN_GIF, SYSINFO::kPictureCapacity},
+      {"BACK_GIF", &SYSINFO::BACK_GIF, SYSINFO::kPictureCapacity},
+      {"LOG_DATE", &SYSINFO::LOG_DATE, SYSINFO::kLogDateCapacity},
+      {"LOGOFF_URL", &SYSINFO::LOGOFF_URL, SYSINFO::kPathCapacity},
+  };
+  return kTextKeys;
 }
 
 }  // namespace plazet

@@ -3,6 +3,7 @@
 // with the installation defaults when missing; rewritten by the settings page.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,15 @@ struct SYSINFO {
   // The values a new installation's settings file is written with.
   [[nodiscard]] static SYSINFO new_file_values();
 };
+
+// A text setting: its key in the file, its member and its capacity.
+struct TextKey {
+  const char* key;
+  std::string SYSINFO::*field;
+  std::size_t capacity;
+};
+// Every text setting, in the file's order.
+[[nodiscard]] std::span<const TextKey> text_settings();
 
 // "/cgi-bin/plazet.cgi" -> "/cgi-bin/plazet.ini": the path is cut at its last
 // "." (index 0 is never examined, and a "." in a directory counts when the

@@ -90,15 +90,14 @@ void j_BATCH_UPLOAD(Request& req) {
 void j_BATCH_UPLOAD_WR(Request& req, const WriteToken& w) {
   header_printf(req);
   print_indented_body(req);
-  // Only the file this request's parser stored for FILE1 is read and
-  // removed, whatever name the field's value gives.
+  // Only the file this request's parser stored for FILE1 is read, whatever
+  // name the field's value gives; it goes when the request ends.
   const FormField* field = req.form.field("FILE1");
   if (field && !field->value.empty() && !field->upload_temp.empty()) {
     const std::string path = editpath(field->upload_temp, req.upload_dir);
     const std::string text = read_file(path).value_or("");
     BatchFile batch(text);
     while (std::optional<BatchBlock> block = batch.batch_upload_get()) post_block(req, w, *block);
-    (void)::unlink(path.c_str());
   }
   print_page_end(req);
 }

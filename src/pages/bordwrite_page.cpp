@@ -59,13 +59,6 @@ std::int32_t form_choice(const Request& req, std::string_view name,
 
 // Messages live only on boards: a Dir or chat room has no listing that
 // would ever show them.
-// Removes an upload file of this request that was not stored; names the
-// parser did not create here are never touched.
-void discard_upload(const Request& req, std::string_view temp_name) {
-  if (!req.form.is_own_upload(temp_name)) return;
-  (void)::unlink(editpath(temp_name, req.upload_dir).c_str());
-}
-
 bool is_board(Request& req, long folder_no) {
   std::optional<B_TITLE> title = ReadB_TITLE(req.store, folder_no, TitleKey::kFolderNo);
   return title && title->MODE == B_TITLE::kBoard;
@@ -366,7 +359,6 @@ int j_BORDWRITEWR(Request& req, const WriteToken& w) {
                    logging_on(req.sys.LOG_DATE), nullptr);
   // An upload that was not moved (kept slot, refused name, failed post)
   // goes at once.
-  for (const SlotPlan& plan : plans) discard_upload(req, plan.own_temp);
   if (result != PostResult::kStored) return kPostNotStored;
   return kPostStored;
 }

@@ -88,7 +88,7 @@ void print_folder(Request& req, int p, const B_TITLE& folder, const std::vector<
   const Html name = sanitize_html(folder.NAME);
   req.out.printf("<TR><TD NOWRAP>");
   for (int i = 0; i < folder.DEPTH; ++i) req.out.printf("&nbsp;&nbsp;");
-  const Html icon = folder_icon(folder, ReadB_TITLE2(req.store, folder.FOLDER_NO));
+  const Html icon = folder_icon(folder, ReadB_TITLE2_head(req.store, folder.FOLDER_NO));
 
   long count = 0;
   switch (folder.MODE) {

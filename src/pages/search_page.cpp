@@ -130,7 +130,7 @@ void j_SEARCHDISP(Request& req) {
   for (const B_TITLE& folder : readable_folders(req)) {
     if (only != 0 && only != folder.FOLDER_NO) continue;
     req.out.printf("<IMG SRC=\"%s%s\"><B>%s</B><BR>\n", pictures,
-                   folder_icon(folder, ReadB_TITLE2(req.store, folder.FOLDER_NO)),
+                   folder_icon(folder, ReadB_TITLE2_head(req.store, folder.FOLDER_NO)),
                    sanitize_html(folder.NAME));
     if (folder.MODE == B_TITLE::kBoard) search_board(req, folder.FOLDER_NO, search, names);
   }

@@ -32,6 +32,15 @@ inline void store_i32(unsigned char* p, std::int32_t v) {
   store_be32(p, static_cast<std::uint32_t>(v));
 }
 
+inline std::int64_t load_i64(const unsigned char* p) {
+  return static_cast<std::int64_t>((std::uint64_t{load_be32(p)} << 32) | load_be32(p + 4));
+}
+
+inline void store_i64(unsigned char* p, std::int64_t v) {
+  store_be32(p, static_cast<std::uint32_t>(static_cast<std::uint64_t>(v) >> 32));
+  store_be32(p + 4, static_cast<std::uint32_t>(v));
+}
+
 // The text up to the first NUL, never past the field.
 inline std::string load_text(const unsigned char* p, std::size_t width) {
   const void* nul = std::memchr(p, 0, width);

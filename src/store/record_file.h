@@ -118,12 +118,6 @@ class RecordFile {
     return replace_file(token, path_, temp_path, whole_records, 0600);
   }
 
-  // Drops every record from position `count` on (and a partial tail), in
-  // place: taking back what was appended.
-  [[nodiscard]] bool truncate(const WriteToken&, std::size_t count) {
-    return ::truncate(path_.c_str(), static_cast<off_t>(count * kSize)) == 0;
-  }
-
   // Keeps the records for which `keep` holds; the rest are dropped.
   template <class Pred>
   [[nodiscard]] bool rewrite_keeping(const WriteToken& token, const std::string& temp_path,

@@ -185,6 +185,22 @@ std::vector<std::vector<std::string>> table(const std::string& name) {
   return rows;
 }
 
+void lay_out_golden_site(const CgiSite& site) {
+  for (const char* line : {"taro,Taro,1,,pw,0,1,1,1,,,0,", "hana,Hana,1,,pw,0,1,1,1,,,0,"}) {
+    site.add_user_line(line);
+  }
+  if (site.new_board("Notices") != 1 ||
+      site.post(1, {.writer = "hana", .title = "Hello", .body = "Hi all"}) != 1 ||
+      site.post(1, {.writer = "taro",
+                    .parent = 1,
+                    .title = "Thanks",
+                    .body = ">Hi all\rOK",
+                    .priority = 1,
+                    .date = "2024/05/02 10:00"}) != 2) {
+    throw std::runtime_error("golden site");
+  }
+}
+
 std::string now_minute() {
   char out[32];
   const std::time_t t = std::time(nullptr);

@@ -190,6 +190,9 @@ class CgiSite {
 // A golden page of tests/cgi/golden with its placeholders filled in.
 [[nodiscard]] std::string golden(const std::string& name, const std::string& key = "",
                                  const std::string& date = "");
+// The small site of golden/README.md: users taro and hana, board 1
+// "Notices" with hana's message 1 and taro's reply 2.
+void lay_out_golden_site(const CgiSite& site);
 // The current time as pages print it, "YYYY/MM/DD hh:mm" in UTC.
 [[nodiscard]] std::string now_minute();
 // The refusal page.

@@ -13,18 +13,7 @@ namespace {
 TEST(GoldenPageTest, EachPageFamilyIsPrintedExactly) {
   CgiSite site;
   std::filesystem::remove(site.pic_dir() + "link.html");
-  for (const char* line : {"taro,Taro,1,,pw,0,1,1,1,,,0,", "hana,Hana,1,,pw,0,1,1,1,,,0,"}) {
-    site.add_user_line(line);
-  }
-  ASSERT_EQ(site.new_board("Notices"), 1);
-  ASSERT_EQ(site.post(1, {.writer = "hana", .title = "Hello", .body = "Hi all"}), 1);
-  ASSERT_EQ(site.post(1, {.writer = "taro",
-                          .parent = 1,
-                          .title = "Thanks",
-                          .body = ">Hi all\rOK",
-                          .priority = 1,
-                          .date = "2024/05/02 10:00"}),
-            2);
+  lay_out_golden_site(site);
   const std::string key = site.log_in("taro");
   ASSERT_FALSE(key.empty());
   const std::string k = "SKEY=" + key;

@@ -2,6 +2,7 @@
 // buttons.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <regex>
 
 #include "cgi_site.h"
@@ -79,6 +80,60 @@ TEST_F(MenuTest, AFolderWithoutReadRightIsLeftOutWithItsSubtree) {
   EXPECT_EQ(menu("taro", "&DISP_NO=1"), (Rows{board(".", 2, "News"), board("", 4, "General")}));
   EXPECT_EQ(menu("boss", "&DISP_NO=1"), (Rows{"FRM21 Office", board(".", 2, "News"),
                                               board(".", 3, "Secret"), board("", 4, "General")}));
+}
+
+// The program keeps each board's read-mark summary: made by the first
+// request under the exclusive lock (the log-in), written again by each
+// request that changes marks, never used once the index changed behind the
+// program's back, and made again by the next exclusive request.
+TEST_F(MenuTest, TheCountsFollowEveryChangeAndTheSummariesAreKeptByTheProgram) {
+  tree("B1,1,Board,\nB2,2,Board,\n", {0, 0});
+  for (int i = 0; i < 3; ++i) site_.post(1, Msg{.writer = "boss"});
+  for (int i = 0; i < 2; ++i) site_.post(2, Msg{.writer = "boss"});
+  const std::string index2 = site_.board_file(2, "index.dat");
+  // The index size a summary was made for (its bytes 16 to 23).
+  auto summarised = [&](long b) {
+    const std::string f = site_.read_file(site_.board_file(b, "marks.idx"));
+    long size = 0;
+    for (std::size_t i = 16; i < 24 && i < f.size(); ++i) {
+      size = size * 256 + static_cast<unsigned char>(f[i]);
+    }
+    return f.size() < 64 ? -1 : size;
+  };
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    Rows menu;
+    long size1, size2;
+  } steps[] = {
+      {"log-in", [] {}, {board("", 1, "(3)B1"), board("", 2, "(2)B2")}, 480, 320},
+      {"message read",
+       [&] { (void)site_.as("taro", "JOB=DETAILS&FOLDER_NO=1&SEL_NO=2"); },
+       {board("", 1, "(2)B1"), board("", 2, "(2)B2")},
+       480,
+       320},
+      {"message appended to an index by another program",
+       [&] {
+         std::string record = site_.read_file(index2).substr(0, 160);
+         record[7] = 9;  // SEL_NO 9
+         site_.write_file(index2, site_.read_file(index2) + record);
+       },
+       {board("", 1, "(2)B1"), board("", 2, "(3)B2")},
+       480,
+       320},
+      {"the next exclusive request",
+       [&] { (void)site_.as("taro", "JOB=DETAILS&FOLDER_NO=1&SEL_NO=3"); },
+       {board("", 1, "(1)B1"), board("", 2, "(3)B2")},
+       480,
+       480},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    s.act();
+    EXPECT_EQ(menu("taro"), s.menu);
+    EXPECT_EQ(summarised(1), s.size1);
+    EXPECT_EQ(summarised(2), s.size2);
+  }
 }
 
 }  // namespace

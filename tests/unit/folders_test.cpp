@@ -49,6 +49,42 @@ TEST_F(FoldersTest, SettingsRecordsHoldEveryFieldBigEndianAtItsOffset) {
   EXPECT_EQ(ReadB_TITLE2(fresh(), 4)->FONTCOLOR, "11111111");
 }
 
+// A page about one folder reads the heads of the records up to the folder's
+// and then its record: the first record of a folder listed twice, nothing
+// for a folder whose record is cut short, the heads without the texts.
+TEST_F(FoldersTest, SettingsAreFoundRecordByRecord) {
+  auto record = [](int folder, int level, const std::string& dirpic, const std::string& info) {
+    return unescape("\\{8800:\\[" + std::to_string(folder) + "]\\[0]\\[" + std::to_string(level) +
+                    "]\\[0]\\[0]\\[0]\\{504:}\\{252:" + dirpic + "}\\{4002:" + info + "}}");
+  };
+  dir_.write("b_title2.mst", record(4, 10, "four.gif", "first") + record(9, 20, "", "nine") +
+                                 record(4, 30, "again.gif", "second") +
+                                 record(7, 40, "cut.gif", "short").substr(0, 8000));
+  const struct {
+    long folder;
+    bool head;
+    std::string want;  // READ_LEVEL DIRPIC INFO, or "-" for none
+  } cases[] = {
+      {4, false, "10 four.gif first"},
+      {9, false, "20  nine"},
+      {4, true, "10 four.gif "},
+      {9, true, "20  "},
+      {7, false, "-"},
+      {7, true, "-"},
+      {5, false, "-"},
+  };
+  for (bool one_request : {false, true}) {  // each in a request of its own, then all in one
+    if (one_request) fresh(LockMode::kShared);
+    for (const auto& c : cases) {
+      Store& s = one_request ? store() : fresh(LockMode::kShared);
+      std::optional<B_TITLE2> r =
+          c.head ? ReadB_TITLE2_head(s, c.folder) : ReadB_TITLE2(s, c.folder);
+      EXPECT_EQ(r ? std::to_string(r->READ_LEVEL) + " " + r->DIRPIC + " " + r->INFO : "-", c.want)
+          << c.folder << (c.head ? " head" : "") << (one_request ? " in one request" : "");
+    }
+  }
+}
+
 // The rights a user gets from the files as they lie, from data/rights.cases.
 TEST_F(FoldersTest, RightFollowsLevelEntriesAndGroups) {
   const std::vector<testing::Case> cases = testing::load_cases("rights.cases");

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 
+#include "boards/mark_summary.h"
 #include "boards/message_service.h"
 #include "boards/read_marks.h"
 #include "cases.h"
@@ -141,6 +142,52 @@ TEST_F(SiteCheckTest, ChangesNothingEvenOnADamagedSite) {
   const auto before = snapshot(dir_.file("."));
   EXPECT_NE(check(), "");
   EXPECT_EQ(snapshot(dir_.file(".")), before);
+}
+
+// Board 2's summary made by the program: hana 1 mark (r1), taro 2 (r1, r2).
+// Changes its stamp sees make it stale (never used, so not reported);
+// changes inside an existing mark file are reported per user.
+TEST_F(SiteCheckTest, ASummaryThatDiffersFromTheMarkFilesIsReported) {
+  const struct {
+    const char* name;
+    const char* how;
+    const char* file;
+    std::string contents;
+    const char* finding;
+  } cases[] = {
+      {"mark appended to an existing file", "append", "data/2/r1.dat",
+       testing::unescape("\\[1]\\{24:jiro}\\[0]"),
+       "data/2/marks.idx: user jiro: summary counts 0 read marks, the mark files 1"},
+      {"mark file emptied in place", "write", "data/2/r2.dat", "",
+       "data/2/marks.idx: user taro: summary counts 2 read marks, the mark files 1"},
+      {"summary's count changed", "patch", "data/2/marks.idx", "",
+       "data/2/marks.idx: user hana: summary counts 5 read marks, the mark files 1"},
+      {"message appended to the index: stale, not used", "append", "data/2/index.dat",
+       std::string(160, '\0'),
+       "data/2/index.dat: record 3: message number 0 | "
+       "data/2/index.dat: record 3: a message of board 0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* d : {"data", "pics", "cgi"}) fs::remove_all(dir_.file(d));
+    SetUp();
+    lay_out();
+    {
+      DataLock lock = DataLock::acquire(places().data_dir, LockMode::kExclusive);
+      Store s(places().data_dir);
+      keep_mark_summaries(s, lock.write_token());
+    }
+    ASSERT_TRUE(dir_.exists("data/2/marks.idx"));
+    ASSERT_EQ(check(), "");
+    if (std::string(c.how) == "patch") {
+      std::fstream f(dir_.file(c.file), std::ios::binary | std::ios::in | std::ios::out);
+      f.seekp(64 + 31);  // the first user's count, in place
+      f.put('\5');
+    } else {
+      plant(c.how, c.file, c.contents);
+    }
+    EXPECT_EQ(check(), c.finding);
+  }
 }
 
 TEST_F(SiteCheckTest, AMissingDataDirectoryIsReported) {
