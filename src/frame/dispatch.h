@@ -94,10 +94,6 @@ struct JobRow {
           .then = then,
           .refused_code = refused_code};
 }
-// A job whose page is not built yet: it prints nothing, like an unknown job.
-[[nodiscard]] constexpr JobRow unbuilt_job(std::string_view job, LockMode lock) {
-  return {.job = job, .lock = lock};
-}
 // The row, printing nothing unless `enabled` holds (a setting turns it off).
 [[nodiscard]] constexpr JobRow enabled_when(JobRow row, bool (*enabled)(const Request&)) {
   row.enabled = enabled;

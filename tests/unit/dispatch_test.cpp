@@ -13,13 +13,14 @@
 namespace plazet {
 namespace {
 
-TEST(JobTableTest, EveryJobHasExactlyOneRowFoundByItsExactName) {
+TEST(JobTableTest, EveryJobHasExactlyOneRowWithAHandlerFoundByItsExactName) {
   std::set<std::string> seen, jobs;
   for (const testing::Case& c : testing::load_cases("jobs.cases")) jobs.insert(c.fields.at(0));
   ASSERT_EQ(jobs.size(), 59u);
   for (const JobRow& row : job_table()) {
     EXPECT_TRUE(seen.insert(std::string(row.job)).second) << row.job << " twice";
     EXPECT_EQ(find_job(job_table(), row.job), &row);
+    EXPECT_NE(row.kind, Handler::kNone) << row.job << " prints nothing";
   }
   EXPECT_EQ(seen, jobs);
   EXPECT_EQ(find_job(job_table(), "NOSUCHJOB"), nullptr);
