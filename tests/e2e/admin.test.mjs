@@ -1,4 +1,5 @@
-// Journey 4: administration. The administrator creates a group and a user
+// Journey 4: administration. Every button of the menus opens a page. The
+// administrator creates a group and a user
 // with a Japanese name, puts the user in the group; the user logs in,
 // changes the password on the own-data page, and logs in again with it.
 import { test } from 'node:test';
@@ -69,4 +70,44 @@ test('a new user in a group changes the password on the own-data page', async ()
   const again = await site.newPage();
   assert.equal(await logIn(again, 'hanako', 'first1'), false);
   assert.ok(await logIn(again, 'hanako', 'second2'));
+});
+
+test('every button of the folder menu, the administration menu and the folder list opens a page', async () => {
+  const admin = await site.newPage();
+  admin.on('dialog', (dialog) => dialog.accept());
+  assert.ok(await logIn(admin, ADMIN, PASSWORD));
+  const jobsIn = (frame) =>
+    frame.locator('form input[name=JOB]').evaluateAll((inputs) => inputs.map((i) => i.value));
+  // Opens a page in the work frame; a job that printed nothing is the web server's error.
+  const opens = async (what, action, from = 'FRM22') => {
+    const work = admin.frame({ name: 'FRM22' });
+    const [response] = await Promise.all([work.waitForNavigation(), action(admin.frame({ name: from }))]);
+    assert.equal(response.status(), 200, `${what}: HTTP ${response.status()}`);
+    assert.notEqual((await work.locator('body').innerText()).trim(), '', `${what}: an empty page`);
+    return work;
+  };
+
+  const menu = (await jobsIn(admin.frame({ name: 'FRM21' }))).filter((job) => job !== 'LOGOFF');
+  assert.ok(menu.includes('ADMIN') && menu.includes('IDSINSEI'), menu.join(' '));
+  for (const job of menu) await opens(job, (m) => m.click(button(job)), 'FRM21');
+
+  const adminMenu = await jobsIn(await opens('ADMIN', (m) => m.click(button('ADMIN')), 'FRM21'));
+  assert.ok(adminMenu.includes('FOLDERLIST') && adminMenu.includes('AccessLogDISP'), adminMenu.join(' '));
+  for (const job of adminMenu) {
+    await opens('ADMIN', (m) => m.click(button('ADMIN')), 'FRM21');
+    await opens(job, (w) => w.click(button(job)));
+  }
+
+  const toList = async () => {
+    await opens('ADMIN', (m) => m.click(button('ADMIN')), 'FRM21');
+    return opens('FOLDERLIST', (w) => w.click(button('FOLDERLIST')));
+  };
+  for (const job of ['NEWFOLDER', 'DELFOLDER']) {
+    await toList();
+    await opens(job, (w) => w.click(button(job)));
+  }
+  for (const job of ['BORDCONFIG', 'BORDACCESS', 'BORDMOVE']) {
+    await toList();
+    await opens(job, (w) => w.click(`a[href*="JOB=${job}&"] >> nth=0`));
+  }
 });
