@@ -1,7 +1,7 @@
-// Journey 4: administration. Every button of the menus opens a page. The
-// administrator creates a group and a user
+// Journey 4: administration. The administrator creates a group and a user
 // with a Japanese name, puts the user in the group; the user logs in,
 // changes the password on the own-data page, and logs in again with it.
+// Every button of the menus and of the folder list opens a page.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { journey, logIn, ADMIN, PASSWORD } from './lib/plazet.mjs';
