@@ -31,12 +31,8 @@ Html statistics_heading(Request& req) {
 void print_log_buttons(Request& req) {
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR>\n");
-  for (const auto& [job, caption] :
-       {std::pair{"ADMIN", 4}, {"AccessLogDOWNLOAD", 246}, {"AccessLogLastLogin", 247}}) {
-    req.out.printf("<TD>");
-    print_job_button(req, job, req.text(caption));
-    req.out.printf("</TD>\n");
-  }
+  print_job_button_cells(req,
+                         {{"ADMIN", 4}, {"AccessLogDOWNLOAD", 246}, {"AccessLogLastLogin", 247}});
   req.out.printf("</TR>\n");
   req.out.printf("</TABLE>\n");
 }

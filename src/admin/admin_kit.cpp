@@ -21,6 +21,15 @@ void print_job_button(Request& req, std::string_view job, const Html& caption,
   close_form(req);
 }
 
+void print_job_button_cells(Request& req,
+                            std::initializer_list<std::pair<std::string_view, int>> buttons) {
+  for (const auto& [job, caption] : buttons) {
+    req.out.printf("<TD>");
+    print_job_button(req, job, req.text(caption));
+    req.out.printf("</TD>\n");
+  }
+}
+
 void print_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks) {
   req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
   req.out.printf("<!--\n");

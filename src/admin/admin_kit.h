@@ -24,6 +24,11 @@ void admin_refusal(Request& req);
 void print_job_button(Request& req, std::string_view job, const Html& caption,
                       const Html& extra_name = Html(), std::string_view extra_value = {});
 
+// A table cell ("<TD>...</TD>") holding a job button for each pair of job and
+// caption text.
+void print_job_button_cells(Request& req,
+                            std::initializer_list<std::pair<std::string_view, int>> buttons);
+
 // The script "title_chk()" that alerts the text of the first empty field of
 // the form INPUT and then refuses to send it: pairs of field and text.
 void print_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks);

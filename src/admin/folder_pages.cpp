@@ -123,12 +123,7 @@ void j_FOLDERLIST(Request& req) {
   print_title(req, req.text(184));
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR>\n");
-  for (const auto& [job, caption] :
-       {std::pair{"ADMIN", 4}, {"NEWFOLDER", 185}, {"DELFOLDER", 186}}) {
-    req.out.printf("<TD>");
-    print_job_button(req, job, req.text(caption));
-    req.out.printf("</TD>\n");
-  }
+  print_job_button_cells(req, {{"ADMIN", 4}, {"NEWFOLDER", 185}, {"DELFOLDER", 186}});
   req.out.printf("<TD>");
   req.out.printf("<FORM ACTION=\"%s\" METHOD=POST >\n", html_attr(req.JOB_EXE));
   print_hidden(req, "SKEY", req.SKEY);

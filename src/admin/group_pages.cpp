@@ -48,11 +48,7 @@ void j_GROUPLIST(Request& req) {
   print_title(req, req.text(111));
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR>\n");
-  for (const auto& [job, caption] : {std::pair{"NEWGROUP", 150}, {"DELGROUP", 151}, {"ADMIN", 4}}) {
-    req.out.printf("<TD>");
-    print_job_button(req, job, req.text(caption));
-    req.out.printf("</TD>\n");
-  }
+  print_job_button_cells(req, {{"NEWGROUP", 150}, {"DELGROUP", 151}, {"ADMIN", 4}});
   req.out.printf("</TR>\n");
   req.out.printf("</TABLE>\n");
   open_group_table(req);

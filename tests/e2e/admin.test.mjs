@@ -4,20 +4,11 @@
 // Every button of the menus and of the folder list opens a page.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { journey, logIn, ADMIN, PASSWORD } from './lib/plazet.mjs';
+import { journey, logIn, inWork, button, ADMIN, PASSWORD } from './lib/plazet.mjs';
 
 const site = journey();
 const GROUP = '営業部';
 const NAME = '山田花子';
-
-// Clicks in the work frame (or the menu) and waits for the work frame's next page.
-async function inWork(page, action, from = 'FRM22') {
-  const work = page.frame({ name: 'FRM22' });
-  await Promise.all([work.waitForNavigation(), action(page.frame({ name: from }))]);
-  return work;
-}
-
-const button = (job, extra = '') => `form:has(input[name=JOB][value=${job}])${extra} input[type=submit]`;
 
 test('a new user in a group changes the password on the own-data page', async () => {
   const admin = await site.newPage();

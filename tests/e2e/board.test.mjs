@@ -4,17 +4,10 @@
 // the reply.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { journey, logIn, ADMIN, USER } from './lib/plazet.mjs';
+import { journey, logIn, inWork, button, ADMIN, USER } from './lib/plazet.mjs';
 
 const site = journey();
 const ATTACHMENT = 'Lunch menu\nrice, soup, tea\n';
-
-// Clicks in the work frame and waits until the frame has loaded its next page.
-async function inWork(page, action) {
-  const work = page.frame({ name: 'FRM22' });
-  await Promise.all([work.waitForNavigation(), action(work)]);
-  return work;
-}
 
 // Opens the board News (number 2) inside the Dir Office: the Dir is opened
 // in the menu first when it is closed.
@@ -31,8 +24,6 @@ async function openBoard(page) {
 }
 
 const rows = (work) => work.locator('table[border] tr:has(a[href*="JOB=DETAILS"])');
-const submitOf = (job, extra = '') =>
-  `form:has(input[name=JOB][value=${job}])${extra} input[type=submit]`;
 
 test('post, reply, read as another user, delete', async () => {
   const admin = await site.newPage();
@@ -42,7 +33,7 @@ test('post, reply, read as another user, delete', async () => {
   assert.equal(await rows(work).count(), 0);
 
   // A new message with an attachment in slot 1.
-  work = await inWork(admin, (w) => w.locator(submitOf('BORDWRITE')).first().click());
+  work = await inWork(admin, (w) => w.locator(button('BORDWRITE')).first().click());
   await work.fill('input[name=WRITE_TITLE]', 'Lunch plans');
   await work.fill('textarea[name=WRITE_DATA]', 'Meet at noon.\nBring a friend.');
   await work.setInputFiles('input[name=FILE1]', {
@@ -66,7 +57,7 @@ test('post, reply, read as another user, delete', async () => {
 
   // A reply, quoting the message.
   work = await inWork(admin, (w) =>
-    w.locator(submitOf('BORDWRITE', ':has(input[name=SEL_NO])')).click());
+    w.locator(button('BORDWRITE', ':has(input[name=SEL_NO])')).click());
   assert.match(await work.inputValue('textarea[name=WRITE_DATA]'), /^>Meet at noon\./);
   await work.fill('input[name=WRITE_TITLE]', 'Count me in');
   await work.fill('textarea[name=WRITE_DATA]', 'See you there.');
@@ -97,7 +88,7 @@ test('post, reply, read as another user, delete', async () => {
   // The administrator deletes the reply: a leaf goes away entirely.
   work = await openBoard(admin);
   work = await inWork(admin, (w) => w.click('a:has-text("Count me in")'));
-  work = await inWork(admin, (w) => w.locator(submitOf('DELMSG')).click());
+  work = await inWork(admin, (w) => w.locator(button('DELMSG')).click());
   assert.equal(await rows(work).count(), 1);
   assert.match(await rows(work).first().innerText(), /Lunch plans/);
   await site.screenshot(admin, 'after-delete');

@@ -4,18 +4,10 @@
 // account logs in with the applied password.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { journey, logIn, ADMIN, PASSWORD, USER } from './lib/plazet.mjs';
+import { journey, logIn, inWork, button, ADMIN, PASSWORD, USER } from './lib/plazet.mjs';
 
 const site = journey();
 
-// Clicks in the work frame (or the menu) and waits for the work frame's next page.
-async function inWork(page, action, from = 'FRM22') {
-  const work = page.frame({ name: 'FRM22' });
-  await Promise.all([work.waitForNavigation(), action(page.frame({ name: from }))]);
-  return work;
-}
-
-const button = (job) => `form:has(input[name=JOB][value=${job}]) input[type=submit]`;
 const iconLink = (job, name) => `a[href*="JOB=${job}&"]:has(img[alt="${name}"])`;
 
 async function newFolder(admin, work, { place, inside, kind, name }) {

@@ -140,3 +140,15 @@ export async function logIn(page, id, password = PASSWORD) {
   await page.frameLocator('frame[name=FRM21]').locator('form').first().waitFor();
   return true;
 }
+
+/** Acts in the work frame (or in the frame named `from`) and waits for the
+ *  work frame's next page; the work frame. */
+export async function inWork(page, action, from = 'FRM22') {
+  const work = page.frame({ name: 'FRM22' });
+  await Promise.all([work.waitForNavigation(), action(page.frame({ name: from }))]);
+  return work;
+}
+
+/** The submit button of the form that posts JOB `job` (`extra`: more of the form's selector). */
+export const button = (job, extra = '') =>
+  `form:has(input[name=JOB][value=${job}])${extra} input[type=submit]`;
