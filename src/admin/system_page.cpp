@@ -70,21 +70,6 @@ Html blue_label(Request& req, int first, int second) {
   return req.text(first) + "<BR><FONT COLOR=\"#0000FF\">" + req.text(second) + "</FONT>";
 }
 
-struct NumberSetting {
-  const char* key;
-  int SYSINFO::*field;
-};
-
-constexpr NumberSetting kNumberSettings[] = {
-    {"DATETIME", &SYSINFO::DATETIME},
-    {"IECOLS", &SYSINFO::IECOLS},
-    {"NSCOLS", &SYSINFO::NSCOLS},
-    {"ROWS", &SYSINFO::ROWS},
-    {"MYDATA", &SYSINFO::MYDATA},
-    {"MAX_CONTENTS", &SYSINFO::MAX_CONTENTS},
-    {"FRAME_DIVIDE", &SYSINFO::FRAME_DIVIDE},
-};
-
 // A value cut to its setting's capacity and to what one line of the file holds.
 std::string fit_setting(const TextKey& s, std::string_view value) {
   const std::size_t line_room = kSettingsLineBytes - std::string_view(s.key).size() - 3;
@@ -181,7 +166,7 @@ int j_SYSTEMUPDATE(Request& req, const WriteToken& w) {
   for (const TextKey& s : text_settings()) {
     sys.*s.field = fit_setting(s, req.form.cgi_getvalue(s.key));
   }
-  for (const NumberSetting& s : kNumberSettings) {
+  for (const NumberKey& s : number_settings()) {
     sys.*s.field = static_cast<int>(atol_prefix(req.form.cgi_getvalue(s.key)));
   }
   const std::optional<UploadName> login_picture = own_upload(req, "FILE1");

@@ -11,21 +11,6 @@ namespace {
 constexpr std::size_t kIniPathCapacity = 300;
 constexpr std::size_t kLineBytes = 999;
 
-struct IntKey {
-  const char* key;
-  int SYSINFO::*field;
-};
-
-constexpr IntKey kIntKeys[] = {
-    {"DATETIME", &SYSINFO::DATETIME},
-    {"IECOLS", &SYSINFO::IECOLS},
-    {"NSCOLS", &SYSINFO::NSCOLS},
-    {"ROWS", &SYSINFO::ROWS},
-    {"MYDATA", &SYSINFO::MYDATA},
-    {"MAX_CONTENTS", &SYSINFO::MAX_CONTENTS},
-    {"FRAME_DIVIDE", &SYSINFO::FRAME_DIVIDE},
-};
-
 void assign(SYSINFO& sys, std::string_view key, std::string_view value) {
   for (const TextKey& k : text_settings()) {
     if (key == k.key) {
@@ -33,7 +18,7 @@ void assign(SYSINFO& sys, std::string_view key, std::string_view value) {
       return;
     }
   }
-  for (const IntKey& k : kIntKeys) {
+  for (const NumberKey& k : number_settings()) {
     if (key == k.key) {
       sys.*k.field = static_cast<int>(atol_prefix(value));
       return;
@@ -120,6 +105,19 @@ SYSINFO read_settings(const std::string& ini_file) {
 
 bool SysFileWrite(const WriteToken& token, const std::string& ini_file, const SYSINFO& sys) {
   return replace_file(token, ini_file, ini_file + ".tmp", format_settings(sys), 0644);
+}
+
+std::span<const NumberKey> number_settings() {
+  static constexpr NumberKey kNumberKeys[] = {
+      {"DATETIME", &SYSINFO::DATETIME},
+      {"IECOLS", &SYSINFO::IECOLS},
+      {"NSCOLS", &SYSINFO::NSCOLS},
+      {"ROWS", &SYSINFO::ROWS},
+      {"MYDATA", &SYSINFO::MYDATA},
+      {"MAX_CONTENTS", &SYSINFO::MAX_CONTENTS},
+      {"FRAME_DIVIDE", &SYSINFO::FRAME_DIVIDE},
+  };
+  return kNumberKeys;
 }
 
 std::span<const TextKey> text_settings() {

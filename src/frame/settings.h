@@ -48,6 +48,14 @@ struct TextKey {
 // Every text setting, in the file's order.
 [[nodiscard]] std::span<const TextKey> text_settings();
 
+// A number setting: its key in the file and its member.
+struct NumberKey {
+  const char* key;
+  int SYSINFO::*field;
+};
+// Every number setting.
+[[nodiscard]] std::span<const NumberKey> number_settings();
+
 // "/cgi-bin/plazet.cgi" -> "/cgi-bin/plazet.ini": the path is cut at its last
 // "." (index 0 is never examined, and a "." in a directory counts when the
 // file name has none), then ".ini" is appended. At most 299 bytes.
