@@ -30,20 +30,6 @@ void print_job_button_cells(Request& req,
   }
 }
 
-void print_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks) {
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
-  req.out.printf("function title_chk(){\n");
-  for (const auto& [field, text] : checks) {
-    req.out.printf("if ( document.INPUT.%s.value==\"\" ) {\n", field);
-    req.out.printf("window.alert( \"%s\" );\n", req.text(text));
-    req.out.printf("return false }\n");
-  }
-  req.out.printf("}\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
-}
-
 void print_back_button(Request& req) {
   req.out.printf("<INPUT TYPE=\"button\" VALUE=\"%s\" onClick=\"history.back()\">\n", req.text(4));
 }

@@ -29,10 +29,6 @@ void print_job_button(Request& req, std::string_view job, const Html& caption,
 void print_job_button_cells(Request& req,
                             std::initializer_list<std::pair<std::string_view, int>> buttons);
 
-// The script "title_chk()" that alerts the text of the first empty field of
-// the form INPUT and then refuses to send it: pairs of field and text.
-void print_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks);
-
 // A button that goes back in the browser's history, labelled text 4.
 void print_back_button(Request& req);
 

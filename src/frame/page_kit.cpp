@@ -56,6 +56,32 @@ void print_title(Request& req, const Html& text) {
   req.out.printf("<FONT SIZE=\"5\"><B>%s</B></FONT>\n", text);
 }
 
+void open_script(Request& req) {
+  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
+  req.out.printf("<!--\n");
+}
+
+void open_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks) {
+  open_script(req);
+  req.out.printf("function title_chk(){\n");
+  for (const auto& [field, text] : checks) {
+    req.out.printf("if ( document.INPUT.%s.value==\"\" ) {\n", field);
+    req.out.printf("window.alert( \"%s\" );\n", req.text(text));
+    req.out.printf("return false }\n");
+  }
+  req.out.printf("}\n");
+}
+
+void close_script(Request& req) {
+  req.out.printf("// -->\n");
+  req.out.printf("</SCRIPT>\n");
+}
+
+void print_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks) {
+  open_title_check_script(req, checks);
+  close_script(req);
+}
+
 void print_hidden(Request& req, const Html& name, std::string_view value) {
   req.out.printf("<INPUT TYPE=\"hidden\" name=\"%s\" value=\"%s\">\n", name, html_attr(value));
 }

@@ -4,7 +4,9 @@
 // hidden fields and buttons, titles and label/value rows.
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "frame/request.h"
 #include "text/html.h"
@@ -32,6 +34,17 @@ void refusal_page(Request& req);
 void print_title(Request& req, const Html& text);
 
 // A hidden form field; the value is escaped for the attribute.
+// "<SCRIPT ...>" and the comment that hides a script from old browsers;
+// close_script ends both.
+void open_script(Request& req);
+// A script with "title_chk()", which alerts the text of the first empty field
+// of the form INPUT and then refuses to send it (pairs of field and text);
+// the page's own functions may follow before close_script.
+void open_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks);
+void close_script(Request& req);
+// Both at once.
+void print_title_check_script(Request& req, std::initializer_list<std::pair<Html, int>> checks);
+
 void print_hidden(Request& req, const Html& name, std::string_view value);
 void print_hidden(Request& req, const Html& name, long value);
 

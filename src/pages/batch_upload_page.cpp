@@ -58,15 +58,7 @@ void post_block(Request& req, const WriteToken& w, const BatchBlock& block) {
 
 void j_BATCH_UPLOAD(Request& req) {
   header_printf(req);
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
-  req.out.printf("function title_chk(){\n");
-  req.out.printf("if ( document.INPUT.FILE1.value==\"\" ) {\n");
-  req.out.printf("window.alert( \"%s\" );\n", req.text(367));
-  req.out.printf("return false }\n");
-  req.out.printf("}\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
+  print_title_check_script(req, {{"FILE1", 367}});
   print_indented_body(req);
   print_title(req, req.text(365));
   req.out.printf("<P>\n");

@@ -27,11 +27,9 @@ namespace plazet {
 
 void j_BORDWRITEFIN(Request& req) {
   header_printf(req);
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
+  open_script(req);
   req.out.printf("self.close()\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
+  close_script(req);
   print_indented_body(req);
   print_title(req, req.text(294));
   req.out.printf("<P>\n");
@@ -151,16 +149,9 @@ namespace {
 // The HTTP header and HEAD, then the script that refuses an empty title.
 void print_head_and_script(Request& req, long write_mode) {
   header_printf(req);
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
-  req.out.printf("function title_chk(){\n");
-  req.out.printf("if ( document.INPUT.WRITE_TITLE.value==\"\" ) {\n");
-  req.out.printf("window.alert( \"%s\" );\n", req.text(295));
-  req.out.printf("return false }\n");
-  req.out.printf("}\n");
+  open_title_check_script(req, {{"WRITE_TITLE", 295}});
   if (write_mode == 2) req.out.printf("window.focus();\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
+  close_script(req);
 }
 
 }  // namespace

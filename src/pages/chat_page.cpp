@@ -122,16 +122,7 @@ CHAT_DATA notice(Request& req, const Chat& chat, int text, const std::string& co
 }
 
 void print_script(Request& req) {
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
-  req.out.printf("function title_chk(){\n");
-  req.out.printf("if ( document.INPUT.USER_NAME.value==\"\" ) {\n");
-  req.out.printf("window.alert( \"%s\" );\n", req.text(350));
-  req.out.printf("return false }\n");
-  req.out.printf("if ( document.INPUT.COLOR.value==\"\" ) {\n");
-  req.out.printf("window.alert( \"%s\" );\n", req.text(351));
-  req.out.printf("return false }\n");
-  req.out.printf("}\n");
+  open_title_check_script(req, {{"USER_NAME", 350}, {"COLOR", 351}});
   req.out.printf("function autoclear(){\n");
   req.out.printf("document.INPUT.MTALK.value=\"\";\n");
   req.out.printf("document.INPUT.MTALK.focus();\n");
@@ -142,8 +133,7 @@ void print_script(Request& req) {
   req.out.printf("document.INPUT.COLOR.focus();\n");
   req.out.printf("return true \n");
   req.out.printf("}\n");
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
+  close_script(req);
 }
 
 // SKEY, FOLDER_NO, JOB and the step the form's button takes.

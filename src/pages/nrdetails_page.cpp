@@ -98,8 +98,8 @@ void j_NRDETAILS(Request& req) {
     if (ChkUNREAD(req.store, folder.FOLDER_NO, user.USER_ID)) continue;  // left out of notices
     hidden_below.reset();
     req.out.printf("<IMG SRC=\"%s%s\"><B>[%ld]%s</B><BR>\n", pictures,
-                   folder_icon(folder, ReadB_TITLE2_head(req.store, folder.FOLDER_NO)), folder.FOLDER_NO,
-                   sanitize_html(folder.NAME));
+                   folder_icon(folder, ReadB_TITLE2_head(req.store, folder.FOLDER_NO)),
+                   folder.FOLDER_NO, sanitize_html(folder.NAME));
     if (folder.MODE != B_TITLE::kBoard) continue;
     const auto index = board_index(req.store, folder.FOLDER_NO);
     for (std::size_t at :

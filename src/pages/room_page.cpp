@@ -104,8 +104,7 @@ void page_option(Request& req, const View& v, long page) {
 }
 
 void print_script(Request& req) {
-  req.out.printf("<SCRIPT Language=\"JavaScript\">\n");
-  req.out.printf("<!--\n");
+  open_script(req);
   req.out.printf("function f_Pjamp(){\n");
   req.out.printf("jidx=document.Pjamp.PPage.selectedIndex;\n");
   req.out.printf("jloc=document.Pjamp.PPage.options[jidx].value;\n");
@@ -116,8 +115,7 @@ void print_script(Request& req) {
   if (req.user->WRITE_MODE == 2 && req.JOB == "BORDWRITEWR") {
     req.out.printf("window.open(\"%s?JOB=BORDWRITEFIN\",\"WBORDWRITE\")\n", html_attr(req.JOB_EXE));
   }
-  req.out.printf("// -->\n");
-  req.out.printf("</SCRIPT>\n");
+  close_script(req);
 }
 
 void print_title(Request& req, const std::optional<B_TITLE>& folder) {
