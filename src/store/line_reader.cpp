@@ -38,6 +38,17 @@ std::vector<std::string_view> split_tokens(std::string_view line, std::string_vi
   return tokens;
 }
 
+std::optional<std::string_view> comma_fields(std::string_view line,
+                                             std::span<std::string_view> fields) {
+  for (std::string_view& field : fields) {
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    field = line.substr(0, comma);
+    line.remove_prefix(comma + 1);
+  }
+  return line;
+}
+
 long atol_prefix(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,12 @@ class LinedText {
 // A value as a line of a text file may hold it: CR and LF become blanks, so
 // no value can end a line early or forge the next one.
 [[nodiscard]] std::string single_line(std::string_view text);
+
+// The first fields.size() fields of a line whose every field ends with a
+// comma, and the rest of the line after them; nullopt when one of them has
+// no comma after it.
+[[nodiscard]] std::optional<std::string_view> comma_fields(std::string_view line,
+                                                           std::span<std::string_view> fields);
 
 // The leading decimal number as atol reads it (blanks, sign, digits; 0 when
 // there are none), clamped to the 32-bit range instead of overflowing.

@@ -146,12 +146,7 @@ LinedText source_file(Store& store, const char* name) {
 
 std::optional<UserListRow> list_row(std::string_view line) {
   std::string_view fields[8];
-  for (std::string_view& field : fields) {
-    const std::size_t comma = line.find(',');
-    if (comma == std::string_view::npos) return std::nullopt;
-    field = line.substr(0, comma);
-    line.remove_prefix(comma + 1);
-  }
+  if (!comma_fields(line, fields)) return std::nullopt;
   UserListRow row;
   row.USER_ID = fit_field(fields[0], MST_USER::kIdWidth);
   row.USER_NAME = fit_field(fields[1], MST_USER::kNameWidth);

@@ -65,12 +65,8 @@ bool rewrite(Store& store, const WriteToken& w, Replace replace) {
 
 std::optional<MST_USER> parse_user_line(std::string_view line) {
   std::string_view fields[11];
-  for (std::string_view& field : fields) {
-    std::size_t comma = line.find(',');
-    if (comma == std::string_view::npos) return std::nullopt;
-    field = line.substr(0, comma);
-    line.remove_prefix(comma + 1);
-  }
+  const std::optional<std::string_view> rest = comma_fields(line, fields);
+  if (!rest) return std::nullopt;
   MST_USER u;
   u.USER_ID = fit_field(fields[0], MST_USER::kIdWidth);
   u.USER_NAME = fit_field(fields[1], MST_USER::kNameWidth);
@@ -83,8 +79,8 @@ std::optional<MST_USER> parse_user_line(std::string_view line) {
   u.WRITE_MODE = atol_prefix(fields[8]);
   u.LANGUAGE = fit_field(fields[9], MST_USER::kLanguageWidth);
   u.PICFILE = fit_field(fields[10], MST_USER::kPicfileWidth);
-  std::size_t comma = line.find(',');
-  u.NO_READ_MODE = comma == std::string_view::npos ? 0 : atol_prefix(line.substr(0, comma));
+  const std::size_t comma = rest->find(',');
+  u.NO_READ_MODE = comma == std::string_view::npos ? 0 : atol_prefix(rest->substr(0, comma));
   return u;
 }
 
