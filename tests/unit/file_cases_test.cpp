@@ -5,6 +5,7 @@
 // its own writes, a write whose work file cannot be made changes nothing, a
 // missing file reads as empty and a trailing partial record or line is none.
 // Users are given as their user.mst lines.
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "folders/folder_tree.h"
 #include "users/group_files.h"
 #include "users/session_file.h"
+#include "users/sorted_users.h"
 #include "users/system_log.h"
 #include "users/user_file.h"
 
@@ -82,6 +84,17 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
       out += (k ? " " : "") + u->USER_ID;
     }
     return out;
+  }
+  if (f == "sorted_copies") {  // the IDs of the three copies
+    if (!MakeOderID(s, w) || !MakeOderLevel(s, w) || !MakeOderPgroup(s, w)) return "false";
+    std::vector<std::string> copies;
+    for (const char* copy : {"user2.mst", "user3.mst", "user4.mst"}) {
+      std::ifstream in(s.dir() + copy);
+      std::vector<std::string> ids;
+      for (std::string line; std::getline(in, line);) ids.push_back(line.substr(0, line.find(',')));
+      copies.push_back(list(ids, [](const std::string& id) { return id; }));
+    }
+    return copies[0] + "/" + copies[1] + "/" + copies[2];
   }
   if (f == "ReWriteMST_USER") return yes(ReWriteMST_USER(s, w, user(a[0])));
   if (f == "DeleteMST_USER") return yes(DeleteMST_USER(s, w, a[0]));
