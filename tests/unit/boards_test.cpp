@@ -5,7 +5,6 @@
 #include "boards/message_service.h"
 #include "boards/message_store.h"
 #include "boards/read_marks.h"
-#include "boards/uploads.h"
 #include "cases.h"
 #include "data_dir_test.h"
 
@@ -130,7 +129,6 @@ TEST_F(BoardsTest, UnreadCountsFollowPostingsMarksAndEdits) {
   EXPECT_EQ(dir_.read("3/r1.dat"), raw_mark(1, "Taro") + raw_mark(1, "Hana"));
   EXPECT_EQ(ReadREAD_POINT(store(), 3, 1, "Hana")->USER_ID, "Hana");
   EXPECT_FALSE(ReadREAD_POINT(store(), 3, 1, "hana"));
-  EXPECT_EQ(ReadREAD_POINT2(store(), 3, 1, 1)->USER_ID, "Hana");
   EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 3);
   ASSERT_TRUE(post(3, 0, "Jiro"));  // written in this request: counted at once
   EXPECT_EQ(CountREAD_POINT(store(), 3, "Hana"), 4);
@@ -191,8 +189,6 @@ TEST_F(BoardsTest, DeletingRemovesALeafAndMarksAnAnsweredMessage) {
   EXPECT_EQ(delete_message(store(), w(), att, 6, 1), DeleteResult::kRemoved);
   EXPECT_EQ(layout(6), "3/3/0 ");
 }
-
-// --- Uploads ---
 
 }  // namespace
 }  // namespace plazet

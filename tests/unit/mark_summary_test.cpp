@@ -14,7 +14,6 @@
 #include "cases.h"
 #include "data_dir_test.h"
 #include "folders/folder_tree.h"
-#include "store/record_file.h"
 
 namespace plazet {
 namespace {
@@ -88,12 +87,10 @@ class MarkSummaryTest : public testing::DataDirTest {
   void append_raw(const std::string& name, const std::string& bytes) {
     std::ofstream(dir_.file(name), std::ios::binary | std::ios::app) << bytes;
   }
-  std::string raw_index(long board, std::int32_t sel_no) {
-    INDEX_DATA r;
-    r.FOLDER_NO = static_cast<std::int32_t>(board);
-    r.SEL_NO = r.THREAD_NO = sel_no;
-    r.WRITER = "taro";
-    return RecordFile<IndexDataCodec>::encode(r);
+  // An index record by taro: board, number, HTML mode, thread, level, priority, date, writer.
+  std::string raw_index(long board, std::int32_t n) {
+    const std::string b = std::to_string(board), m = std::to_string(n);
+    return unescape("\\{160:\\[" + b + "]\\[" + m + "]\\[0]\\[" + m + "]\\[0]\\[0]\\{20:}taro}");
   }
 };
 
