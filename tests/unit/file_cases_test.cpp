@@ -156,14 +156,13 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
   }
   if (f == "DeleteB_TITLE2") return yes(DeleteB_TITLE2(s, w, n(0)));
   if (f == "group_entries") {
-    for (const B_G_ACL& e : group_entries(s, n(0)))
-      out += std::to_string(e.GROUP_NO) + ":" + std::to_string(e.ACL_MODE) + " ";
-    return out;
+    return list(group_entries(s, n(0)), [](const B_G_ACL& e) {
+      return std::to_string(e.GROUP_NO) + ":" + std::to_string(e.ACL_MODE);
+    });
   }
   if (f == "user_entries") {
-    for (const B_U_ACL& e : user_entries(s, n(0)))
-      out += e.USER_ID + ":" + std::to_string(e.ACL_MODE) + " ";
-    return out;
+    return list(user_entries(s, n(0)),
+                [](const B_U_ACL& e) { return e.USER_ID + ":" + std::to_string(e.ACL_MODE); });
   }
   if (f == "WriteB_G_ACL") return yes(WriteB_G_ACL(s, w, {i(0), i(1), i(2)}));
   if (f == "WriteB_U_ACL") return yes(WriteB_U_ACL(s, w, {i(0), a[1], i(2)}));
