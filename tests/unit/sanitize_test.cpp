@@ -31,20 +31,18 @@ std::string lower(std::string_view s) {
   for (char& c : out) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return out;
 }
-bool contains(const std::vector<std::string>& list, const std::string& item) {
-  return std::ranges::find(list, item) != list.end();
+// Whether `item` is one of the blank-separated words of `list`.
+bool contains(std::string_view list, const std::string& item) {
+  return (" " + std::string(list) + " ").find(" " + item + " ") != std::string::npos;
 }
 
-const std::vector<std::string> kAllowedTags = {
-    "b",     "i",    "u",   "s",   "em",     "strong",     "font", "br", "p",
-    "div",   "span", "pre", "hr",  "center", "blockquote", "ul",   "ol", "li",
-    "dl",    "dt",   "dd",  "h1",  "h2",     "h3",         "h4",   "h5", "h6",
-    "small", "big",  "sub", "sup", "tt",     "code",       "a",    "img"};
-
+constexpr std::string_view kAllowedTags =
+    "b i u s em strong font br p div span pre hr center blockquote ul ol li dl dt dd h1 h2 h3 h4 "
+    "h5 h6 small big sub sup tt code a img";
 // Attributes that load or run something when they hold an address.
-const std::vector<std::string> kAddressAttributes = {
-    "formaction", "srcdoc",   "xlink:href", "action", "background", "dynsrc", "lowsrc",
-    "data",       "codebase", "poster",     "srcset", "code",       "archive"};
+constexpr std::string_view kAddressAttributes =
+    "formaction srcdoc xlink:href action background dynsrc lowsrc data codebase poster srcset "
+    "code archive";
 
 // Decodes character references as a browser does in an attribute value
 // (numeric ones with or without ";", the named ones used to hide schemes).
