@@ -96,11 +96,8 @@ class UnreadListTest : public testing::DataDirTest {
     }
     return out;
   }
-  void mark(long sel_no, const std::string& user) {
-    READ_POINT r;
-    r.SEL_NO = static_cast<std::int32_t>(sel_no);
-    r.USER_ID = user;
-    ASSERT_TRUE(WriteREAD_POINT(fresh(), w(), 5, r));
+  void mark(std::int32_t sel_no, const std::string& user) {
+    ASSERT_TRUE(WriteREAD_POINT(fresh(), w(), 5, {sel_no, user}));
   }
 };
 
