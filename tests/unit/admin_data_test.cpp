@@ -3,11 +3,7 @@
 // hangs on them.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <random>
-#include <sstream>
 
 #include "cases.h"
 #include "data_dir_test.h"
@@ -21,69 +17,19 @@ namespace {
 
 using testing::unescape;
 
-class SortedUsersTest : public testing::DataDirTest {
- protected:
-  // The IDs of a file's lines, joined by spaces.
-  std::string ids(const std::string& name) const {
-    std::string out, line;
-    std::istringstream in(dir_.read(name));
-    while (std::getline(in, line)) out += (out.empty() ? "" : " ") + line.substr(0, line.find(','));
-    return out;
-  }
-  void make_all() {
-    ASSERT_TRUE(MakeOderID(store(), w()));
-    ASSERT_TRUE(MakeOderLevel(store(), w()));
-    ASSERT_TRUE(MakeOderPgroup(store(), w()));
-  }
-};
+// The order of each sorted copy: files.cases.
+class SortedUsersTest : public testing::DataDirTest {};
 
-std::string user(const std::string& id, int level, int group, int mode = 1) {
-  return id + ",N" + id + "," + std::to_string(level) + ",,pw," + std::to_string(group) + ",1," +
-         std::to_string(mode) + ",1,,,0,\n";
-}
-
-TEST_F(SortedUsersTest, EachCopyOrdersByItsKey) {
-  struct Case {
-    const char* name;
-    std::string users;
-    const char *by_id, *by_level, *by_group;
-  };
-  const Case cases[] = {
-      {"IDs ignore letter case", user("b", 1, 0) + user("A", 1, 0) + user("c", 1, 0), "A b c",
-       "A b c", "A b c"},
-      {"highest level first", user("x", 100, 0) + user("y", 5, 0) + user("z", 50, 0), "x y z",
-       "x z y", "x z y"},
-      {"group 0 before group 1 before group 10",
-       user("p", 1, 1) + user("q", 1, 0) + user("r", 1, 10), "p q r", "p q r", "q p r"},
-      {"an empty file gives empty copies", "", "", "", ""},
-      // Lines that are no record: an empty first field has no slot, an ID no
-      // record holds writes nothing, a line without a comma has no ID.
-      {"lines that are no record", ",N,5,,pw,0,1,1,1,,,0,\nghost,\nno comma\n" + user("m", 5, 0),
-       "m", "m", "m"},
-      // Both slots find the first record whose ID upper-cases alike.
-      {"IDs alike but for case", user("TARO", 5, 2) + user("Taro", 9, 1), "TARO TARO", "TARO TARO",
-       "TARO TARO"},
-      {"a trail byte is no letter", user("\x83\x61", 1, 0) + user("\x83\x41", 1, 0),
-       "\x83\x41 \x83\x61", "\x83\x41 \x83\x61", "\x83\x41 \x83\x61"},
-      // IDs compare upper-cased, as they are looked up.
-      {"letters before the underscore", user("_x", 1, 0) + user("ax", 1, 0), "ax _x", "ax _x",
-       "ax _x"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    dir_.write("user.mst", c.users);
-    fresh();
-    make_all();
-    EXPECT_EQ(ids("user2.mst"), c.by_id);
-    EXPECT_EQ(ids("user3.mst"), c.by_level);
-    EXPECT_EQ(ids("user4.mst"), c.by_group);
-  }
+std::string user(const std::string& id, int level, int group) {
+  return id + ",N" + id + "," + std::to_string(level) + ",,pw," + std::to_string(group) +
+         ",1,1,1,,,0,\n";
 }
 
 TEST_F(SortedUsersTest, LinesCarryTenFieldsAndTheListReadsEightOfThem) {
   dir_.write("user.mst",
              "Taro,Taro Yamada,100,taro@example.jp,secret,3,2,2,2,english.lng,t.gif,1,\n");
-  make_all();
+  ASSERT_TRUE(MakeOderID(store(), w()) && MakeOderLevel(store(), w()) &&
+              MakeOderPgroup(store(), w()));
   EXPECT_EQ(dir_.read("user4.mst"),
             "Taro,Taro Yamada,100,taro@example.jp,secret,3,2,2,english.lng,1,\n");
   dir_.write("user4.mst", "stale");
@@ -97,121 +43,6 @@ TEST_F(SortedUsersTest, LinesCarryTenFieldsAndTheListReadsEightOfThem) {
   const std::vector<UserListRow> file_order = user_list(fresh(), w(), UserOrder::kFile);
   ASSERT_EQ(file_order.size(), 1u);
   EXPECT_EQ(file_order[0].USER_ID, "b");
-}
-
-// --- the copies as the exchange sort on key slots gives them ------------
-
-// One-byte letters a-z upper-cased, two-byte characters left whole.
-std::string upper(const char* text) {
-  std::string out;
-  for (std::size_t i = 0; text[i]; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (((c >= 0x7F && c <= 0xA0) || c >= 0xE0) && text[i + 1]) {
-      out += text[i];
-      out += text[++i];
-    } else {
-      out += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    }
-  }
-  return out;
-}
-
-int compare_ignoring_case(const char* a, const char* b) {
-  return std::strcmp(upper(a).c_str(), upper(b).c_str());  // strcmp compares unsigned bytes
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  std::istringstream in(text);
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> fields_of(const std::string& line) {
-  std::vector<std::string> fields;
-  for (std::size_t at = 0, comma; (comma = line.find(',', at)) != std::string::npos; at = comma + 1)
-    fields.push_back(line.substr(at, comma - at));
-  return fields;
-}
-
-// `target` built from `source` with the key at byte width `width` (0: by
-// ID): slots of 22, 26 or 30 bytes, the exchange sort, and each ID's line
-// from the first record of user.mst whose ID upper-cases the same.
-std::string literal_copy(const std::string& user_mst, const std::string& source, int width) {
-  struct Slot {
-    char id[22];
-    char key[8];
-  };
-  std::vector<Slot> slots;
-  for (const std::string& line : lines_of(source)) {
-    const std::vector<std::string> f = fields_of(line);
-    if (f.empty() || f[0].empty()) continue;
-    const std::size_t column = width == 4 ? 2 : 5;
-    if (width && f.size() <= column) continue;
-    Slot s{};
-    std::strncpy(s.id, f[0].c_str(), 21);
-    if (width && !f[column].empty()) {
-      char printed[32];
-      std::snprintf(printed, sizeof printed, width == 4 ? "%04d" : "%08d",
-                    std::atoi(f[column].c_str()));
-      std::memcpy(s.key, printed, static_cast<std::size_t>(width));
-    }
-    slots.push_back(s);
-  }
-  for (std::size_t i = 0; i + 1 < slots.size(); ++i) {
-    for (std::size_t j = i + 1; j < slots.size(); ++j) {
-      const bool exchange = width == 0   ? compare_ignoring_case(slots[i].id, slots[j].id) > 0
-                            : width == 4 ? std::memcmp(slots[i].key, slots[j].key, 4) < 0
-                                         : std::memcmp(slots[i].key, slots[j].key, 8) > 0;
-      if (exchange) std::swap(slots[i], slots[j]);
-    }
-  }
-  std::string out;
-  for (const Slot& s : slots) {
-    for (const std::string& line : lines_of(user_mst)) {
-      const std::vector<std::string> u = fields_of(line);
-      if (u.size() < 11 || upper(u[0].c_str()) != upper(s.id)) continue;
-      char text[1000];
-      std::snprintf(text, sizeof text, "%s,%s,%ld,%s,%s,%ld,%ld,%ld,%s,%ld,\n", u[0].c_str(),
-                    u[1].c_str(), std::atol(u[2].c_str()), u[3].c_str(), u[4].c_str(),
-                    std::atol(u[5].c_str()), std::atol(u[6].c_str()), std::atol(u[7].c_str()),
-                    u[9].c_str(), u.size() > 11 ? std::atol(u[11].c_str()) : 0L);
-      out += text;
-      break;
-    }
-  }
-  return out;
-}
-
-TEST_F(SortedUsersTest, EqualKeysComeOutAsTheExchangeSortLeavesThem) {
-  std::mt19937 random(20240501);
-  auto pick = [&](std::initializer_list<const char*> from) {
-    return *(from.begin() + random() % from.size());
-  };
-  for (int file = 0; file < 30; ++file) {
-    std::string users;
-    const int count = static_cast<int>(random() % 70);
-    for (int k = 0; k < count; ++k) {
-      std::string id;
-      for (unsigned n = 1 + random() % 3; n > 0; --n)
-        id += pick({"a", "A", "b", "B", "_", "z", "Z", "1", "\x83\x61"});
-      const char* level = pick({"1", "5", "50", "100", "0", "7"});
-      const char* group = pick({"0", "1", "2", "10", "2"});
-      users += id + ",N" + std::to_string(k) + "," + level + ",m@x,pw," + group + ",1," +
-               pick({"1", "2"}) + ",1," + pick({"", "english.lng"}) + ",,0,\n";
-      if (random() % 15 == 0) users += pick({",x,1,,pw,0,1,1,1,,,0,\n", "ghost,\n", "junk\n"});
-    }
-    SCOPED_TRACE(users);
-    dir_.write("user.mst", users);
-    fresh();
-    make_all();
-    const std::string by_id = literal_copy(users, users, 0);
-    EXPECT_EQ(dir_.read("user2.mst"), by_id);
-    const std::string by_level = literal_copy(users, by_id, 4);
-    EXPECT_EQ(dir_.read("user3.mst"), by_level);
-    EXPECT_EQ(dir_.read("user4.mst"), literal_copy(users, by_level, 8));
-  }
 }
 
 // --- the language file listing -----------------------------------------

@@ -5,6 +5,7 @@
 // its own writes, a write whose work file cannot be made changes nothing, a
 // missing file reads as empty and a trailing partial record or line is none.
 // Users are given as their user.mst lines.
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "folders/folder_tree.h"
 #include "users/group_files.h"
 #include "users/session_file.h"
+#include "users/sorted_users.h"
 #include "users/system_log.h"
 #include "users/user_file.h"
 
@@ -83,6 +85,17 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
     }
     return out;
   }
+  if (f == "sorted_copies") {  // the IDs of the three copies
+    if (!MakeOderID(s, w) || !MakeOderLevel(s, w) || !MakeOderPgroup(s, w)) return "false";
+    std::vector<std::string> copies;
+    for (const char* copy : {"user2.mst", "user3.mst", "user4.mst"}) {
+      std::ifstream in(s.dir() + copy);
+      std::vector<std::string> ids;
+      for (std::string line; std::getline(in, line);) ids.push_back(line.substr(0, line.find(',')));
+      copies.push_back(list(ids, [](const std::string& id) { return id; }));
+    }
+    return copies[0] + "/" + copies[1] + "/" + copies[2];
+  }
   if (f == "ReWriteMST_USER") return yes(ReWriteMST_USER(s, w, user(a[0])));
   if (f == "DeleteMST_USER") return yes(DeleteMST_USER(s, w, a[0]));
   if (f == "InsertMST_USER") return yes(InsertMST_USER(s, w, user(a[0])));
@@ -143,14 +156,13 @@ std::string call(const std::string& f, Store& s, const WriteToken& w, const Args
   }
   if (f == "DeleteB_TITLE2") return yes(DeleteB_TITLE2(s, w, n(0)));
   if (f == "group_entries") {
-    for (const B_G_ACL& e : group_entries(s, n(0)))
-      out += std::to_string(e.GROUP_NO) + ":" + std::to_string(e.ACL_MODE) + " ";
-    return out;
+    return list(group_entries(s, n(0)), [](const B_G_ACL& e) {
+      return std::to_string(e.GROUP_NO) + ":" + std::to_string(e.ACL_MODE);
+    });
   }
   if (f == "user_entries") {
-    for (const B_U_ACL& e : user_entries(s, n(0)))
-      out += e.USER_ID + ":" + std::to_string(e.ACL_MODE) + " ";
-    return out;
+    return list(user_entries(s, n(0)),
+                [](const B_U_ACL& e) { return e.USER_ID + ":" + std::to_string(e.ACL_MODE); });
   }
   if (f == "WriteB_G_ACL") return yes(WriteB_G_ACL(s, w, {i(0), i(1), i(2)}));
   if (f == "WriteB_U_ACL") return yes(WriteB_U_ACL(s, w, {i(0), a[1], i(2)}));

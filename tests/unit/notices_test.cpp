@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "boards/batch_file.h"
 #include "boards/message_search.h"
@@ -38,16 +39,15 @@ TEST(BatchFileTest, BlocksAreReadAsTheCaseTableSays) {
 }
 
 TEST(MessageSearchTest, WordsAndVerdictsFollowTheCaseTable) {
-  std::size_t seen = 0;
-  for (const testing::Case& c : testing::load_cases("search.cases")) {
+  const std::vector<testing::Case> cases = testing::load_cases("search.cases");
+  ASSERT_GT(cases.size(), 40u);
+  for (const testing::Case& c : cases) {
     SCOPED_TRACE(c.fields.at(0) + " (line " + std::to_string(c.line) + ")");
-    ++seen;
     if (c.section == "words") {
-      std::string slots;
       const MessageSearch search(c.fields.at(1), "", 1);
-      for (std::size_t i = 0; i < search.words().size(); ++i) {
+      std::string slots;
+      for (std::size_t i = 0; i < search.words().size(); ++i)
         slots += (i ? "|" : "") + search.words()[i];
-      }
       EXPECT_EQ(slots, c.fields.at(2));
       continue;
     }
@@ -71,7 +71,6 @@ TEST(MessageSearchTest, WordsAndVerdictsFollowTheCaseTable) {
     if (writer_asked) verdict += " +writer";
     EXPECT_EQ(verdict, f.at(7));
   }
-  EXPECT_GT(seen, 40u);
 }
 
 class UnreadListTest : public testing::DataDirTest {
@@ -97,55 +96,39 @@ class UnreadListTest : public testing::DataDirTest {
     }
     return out;
   }
-  void mark(long sel_no, const std::string& user) {
-    READ_POINT r;
-    r.SEL_NO = static_cast<std::int32_t>(sel_no);
-    r.USER_ID = user;
-    ASSERT_TRUE(WriteREAD_POINT(fresh(), w(), 5, r));
+  void mark(std::int32_t sel_no, const std::string& user) {
+    ASSERT_TRUE(WriteREAD_POINT(fresh(), w(), 5, {sel_no, user}));
   }
 };
 
-TEST_F(UnreadListTest, UnreadMessagesComeInTheUsersListingOrder) {
+TEST_F(UnreadListTest, UnreadMessagesComeInTheUsersListingOrderAndMarkingOneNeedsIt) {
   mark(2, "hana");
   mark(3, "taro");                                 // somebody else's mark counts for nothing
   std::filesystem::remove(dir_.file("5/r4.dat"));  // no mark file: unread
-  struct Row {
-    const char* user;
-    long order;
-    const char* numbers;
-  };
-  const Row rows[] = {
-      {"hana", 1, "1 3 4"},  // index order: 1 3 4 2
-      {"hana", 2, "1 3 4"}, {"hana", 3, "4 3 1"},     {"hana", 0, ""},
-      {"hana", 4, ""},      {"jiro", 1, "4"},  // his own, but the mark file of 4 is gone
-      {"taro", 2, "1 2 4"}, {"nobody", 3, "4 3 2 1"},
-  };
-  for (const Row& r : rows) {
-    EXPECT_EQ(listed(r.user, r.order), r.numbers) << r.user << " order " << r.order;
+  // The index order is 1 3 4 2; jiro wrote them all, but the mark file of 4 is gone.
+  const std::tuple<const char*, long, const char*> rows[] = {
+      {"hana", 1, "1 3 4"}, {"hana", 2, "1 3 4"}, {"hana", 3, "4 3 1"}, {"hana", 0, ""},
+      {"hana", 4, ""},      {"jiro", 1, "4"},     {"taro", 2, "1 2 4"}, {"nobody", 3, "4 3 2 1"}};
+  for (const auto& [user, order, numbers] : rows) {
+    EXPECT_EQ(listed(user, order), numbers) << user << " order " << order;
   }
   // A board nobody wrote to lists nothing and is not created.
   EXPECT_TRUE(unread_messages(fresh(), 6, "hana", 1).empty());
   EXPECT_FALSE(dir_.exists("6"));
-}
 
-TEST_F(UnreadListTest, MarkingOneMessageNeedsTheMessage) {
-  struct Row {
-    long board;
-    long sel_no;
-    MarkResult result;
-  };
-  const Row rows[] = {
-      {5, 2, MarkResult::kMarked},        {5, 2, MarkResult::kAlreadyRead},
-      {5, 1, MarkResult::kAlreadyRead},  // jiro wrote it, hana marks below
-      {5, 9, MarkResult::kNoSuchMessage}, {7, 1, MarkResult::kNoSuchMessage},
-  };
-  for (const Row& r : rows) {
-    const std::string user = r.sel_no == 1 ? "jiro" : "hana";
-    EXPECT_EQ(mark_message_read(fresh(), w(), r.board, r.sel_no, user), r.result)
-        << r.board << "," << r.sel_no;
+  const std::tuple<long, long, const char*, MarkResult> marks[] = {
+      {5, 3, "hana", MarkResult::kMarked},
+      {5, 3, "hana", MarkResult::kAlreadyRead},
+      {5, 1, "jiro", MarkResult::kAlreadyRead},
+      {5, 9, "hana", MarkResult::kNoSuchMessage},
+      {7, 1, "hana", MarkResult::kNoSuchMessage}};
+  for (const auto& [board, sel_no, user, result] : marks) {
+    EXPECT_EQ(mark_message_read(fresh(), w(), board, sel_no, user), result)
+        << board << "," << sel_no;
   }
-  EXPECT_EQ(listed("hana", 1), "1 3 4");
-  EXPECT_EQ(dir_.read("5/r2.dat"), testing::unescape("\\[2]\\{24:jiro}\\[0]\\[2]\\{24:hana}\\[0]"));
+  EXPECT_EQ(listed("hana", 1), "1 4");
+  EXPECT_EQ(dir_.read("5/r3.dat"),
+            testing::unescape("\\[3]\\{24:jiro}\\[0]\\[3]\\{24:taro}\\[0]\\[3]\\{24:hana}\\[0]"));
   EXPECT_FALSE(dir_.exists("5/r9.dat"));  // no file for a number without a message
   EXPECT_FALSE(dir_.exists("7"));         // nor a directory for a board without messages
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "cases.h"
 #include "data_dir_test.h"
@@ -31,12 +32,8 @@ TEST_F(UsersTest, APersonalKeyHoldsOnlyForTheBrowserThatLoggedInASharedOneForAny
   dir_.write("skey.mst", skey(6, "Taro", "192.0.2.7", "Browser/1.0") + skey(7, "Ghost", "", "B") +
                              skey(7, "Taro", "", "B") + skey(8, "Taro", "", head) +
                              skey(77, "Kyo", "", "B"));
-  struct KeyCase {
-    long key;
-    Client client;
-    const char* owner;
-  };
-  const KeyCase cases[] = {
+  const std::tuple<long, Client, const char*> cases[] = {
+      // key, browser, owner
       {6, {"203.0.113.9", "Browser/1.0"}, "Taro"},  // the address may change
       {6, {"192.0.2.7", "Browser/1.1"}, "none"},
       {6, {"192.0.2.7", ""}, "none"},
@@ -46,12 +43,10 @@ TEST_F(UsersTest, APersonalKeyHoldsOnlyForTheBrowserThatLoggedInASharedOneForAny
       {77, {"", "Entirely/Different"}, "Kyo"},
       {9, kBrowser, "none"},
   };
-  for (const KeyCase& c : cases) {
-    EXPECT_EQ(ReadMST_SKEY(store(), c.key, c.client).value_or("none"), c.owner)
-        << c.key << " " << c.client.HTTP_USER_AGENT.substr(0, 20);
+  for (const auto& [key, client, owner] : cases) {
+    EXPECT_EQ(ReadMST_SKEY(store(), key, client).value_or("none"), owner)
+        << key << " " << client.HTTP_USER_AGENT.substr(0, 20);
   }
-  EXPECT_EQ(ReadMST_SKEY2(store(), "Taro"), 6);
-  EXPECT_EQ(ReadMST_SKEY2(store(), "TARO"), std::nullopt);
   // The key is read from the leading digits of its text.
   EXPECT_EQ(key_check(store(), "77abc", kBrowser)->USER_ID, "Kyo");
   EXPECT_FALSE(key_check(store(), "abc", kBrowser));
@@ -70,9 +65,7 @@ class LoginTest : public UsersTest {
   std::optional<Login> log_in(std::string uid, const std::string& pw, const Client& c = kBrowser,
                               bool log = true) {
     std::optional<Login> l = login_check(store(), w(), uid, pw, c, log);
-    if (l) {
-      EXPECT_EQ(uid, l->user.USER_ID);
-    }
+    EXPECT_EQ(l ? l->user.USER_ID : uid, uid) << "the typed ID becomes the stored one";
     return l;
   }
 };

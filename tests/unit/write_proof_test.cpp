@@ -9,27 +9,21 @@
 #include "data_dir_test.h"
 #include "folders/folder_admin.h"
 #include "store/dirs.h"
-#include "users/user_file.h"
 
 namespace plazet {
 namespace {
 
-static_assert(!std::is_default_constructible_v<WriteToken>);
+// (A token made by hand or copied, and ReWriteMST_USER without one, are the
+// compile checks in tests/compile.)
 static_assert(!std::is_constructible_v<WriteToken, LockMode>);
 
 // Each writer is callable with the proof and not without it.
 static_assert(
     std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, const WriteToken&, INDEX_DATA>);
 static_assert(!std::is_invocable_v<decltype(&WriteINDEX_DATA), Store&, INDEX_DATA>);
-static_assert(!std::is_invocable_v<decltype(&ReWriteMST_USER), Store&, const MST_USER&>);
 static_assert(!std::is_invocable_v<decltype(&create_folder), Store&, int, Placement, int,
                                    const std::string&, long*>);
 static_assert(!std::is_invocable_v<decltype(&DelDIR), const std::string&>);
-
-// The proof is only ever lent by reference: nothing can be done with it
-// that does not go through the lock.
-static_assert(
-    std::is_same_v<decltype(std::declval<const DataLock&>().write_token()), const WriteToken&>);
 
 TEST(DataLockTest, OnlyAnExclusiveLockHandsOutTheWriteProof) {
   testing::TempDir dir;
