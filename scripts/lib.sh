@@ -54,6 +54,23 @@ e2e_node_modules() {
   fi
 }
 
+# bench_pages TIMER RUNS LABEL QUERY [LABEL QUERY ...]: times ./plazet.cgi
+# with each query, the log-in page first as the baseline of the same run,
+# and prints each page's times with its median over the baseline's.
+bench_pages() {
+  local timer="$1" runs="$2" line base
+  shift 2
+  line="$("$timer" "$runs" ./plazet.cgi "")"
+  base="$(awk '{ print $1 }' <<<"$line")"
+  printf '  %-28s%s\n' "log-in page (baseline):" "$line"
+  while [ "$#" -ge 2 ]; do
+    line="$("$timer" "$runs" ./plazet.cgi "$2")"
+    printf '  %-28s%s  %6.2f x baseline\n' "$1:" "$line" \
+      "$(awk -v b="$base" '{ printf "%.2f", $1 / b }' <<<"$line")"
+    shift 2
+  done
+}
+
 # build_release: configure (once) and build the optimized, non-sanitizer tree
 # build/release, warnings as errors; the compiler's output goes to
 # build/release/build.log (its end is shown when the build fails).
