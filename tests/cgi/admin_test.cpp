@@ -252,7 +252,8 @@ TEST(UserListTest, EachOrderListsTheUsersAsTheSortedFilesHoldThem) {
   }
 }
 
-// What else goes with a deleted group is the account service's; here the page runs it.
+// What else goes with a deleted group is the account service's; here the page runs it
+// (a deleted group is no one's primary group).
 TEST(GroupWriteTest, NumbersAndNamesAreCheckedBeforeGroupMstChanges) {
   AdminSite a;
   for (const std::vector<std::string>& c : table("group_write.txt")) {
@@ -266,6 +267,7 @@ TEST(GroupWriteTest, NumbersAndNamesAreCheckedBeforeGroupMstChanges) {
       EXPECT_EQ(page, expected_page(c[3]));
     }
     EXPECT_EQ(a.file("group.mst"), c[4] == "same" ? before : c[4]);
+    EXPECT_TRUE(has(a.file("user.mst"), "\ntaro,Taro,1,taro&co@example.jp,pw," + c[5] + ","));
   }
 }
 

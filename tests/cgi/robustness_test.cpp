@@ -76,13 +76,19 @@ TEST_F(RobustnessTest, ARequestOverTheLimitsIsRefusedWhole) {
   EXPECT_EQ(uploads_left(site_), 0);
 }
 
-TEST_F(RobustnessTest, ARemovedMessageTakesItsBodyAlong) {
-  (void)site_.post(posting("hana", "secret", "hana's words"));
+TEST_F(RobustnessTest, ARemovedMessageTakesItsBodyAndFilesAlong) {
+  (void)site_.post(posting("hana", "secret", "hana's words").file("FILE1", "a.txt", "aaa"));
+  (void)site_.post(posting("taro", "keep", "kept").file("FILE1", "keep.txt", "kkk"));
   ASSERT_TRUE(CgiSite::exists(site_.board_file(1, "x1.dat")));
   (void)site_.post_as("hana", "JOB=DELMSG&FOLDER_NO=1&SEL_NO=1");
-  EXPECT_TRUE(site_.index(1).empty());
-  EXPECT_FALSE(CgiSite::exists(site_.board_file(1, "x1.dat")));
-  // The number comes again, with nothing of the removed text.
+  EXPECT_EQ(site_.index(1).size(), 1u);
+  EXPECT_FALSE(CgiSite::exists(site_.board_file(1, "x1.dat")) ||
+               CgiSite::exists(site_.pic_dir() + "1/x1"));
+  // The other message keeps its attachment and its record.
+  EXPECT_EQ(site_.read_file(site_.slot(1, 2, 1) + "keep.txt"), "kkk");
+  EXPECT_EQ(site_.read_file(site_.board_file(1, "add_file.dat")).size(), 260u);
+  // Once the board is empty the number comes again, with nothing of the removed text.
+  (void)site_.post_as("taro", "JOB=DELMSG&FOLDER_NO=1&SEL_NO=2");
   (void)site_.post(posting("taro", "mine", "taro's words"));
   ASSERT_EQ(site_.index(1).size(), 1u);
   EXPECT_EQ(site_.read_file(site_.board_file(1, "x1.dat")), "taro's words");
