@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <tuple>
 
 #include "cgi_site.h"
 
@@ -34,9 +35,7 @@ class BatchTest : public ::testing::Test {
     (void)site_.post(1, {.writer = "boss"});
   }
   std::string upload(const std::string& user, const std::string& file) {
-    return site_.post(Multipart()
-                          .texts("SKEY=" + site_.key(user) + "&JOB=BATCH_UPLOAD_WR")
-                          .file("FILE1", "batch.txt", file));
+    return site_.post_as(user, "JOB=BATCH_UPLOAD_WR", Multipart().file("FILE1", "batch.txt", file));
   }
   // The result lines: "w<board>/<new number>" for a posted block,
   // "r<board>/<answered>" for a refused one, "f<board>/<answered>" for one
@@ -68,27 +67,20 @@ class BatchTest : public ::testing::Test {
   CgiSite site_;
 };
 
+// How the file is read block by block is the batch reader's (its case table).
 TEST_F(BatchTest, NewThreadsAndRepliesArePostedAsThePostingPageWould) {
-  const std::string file = "notes before the first block\n" +
-                           block(1, 1, "Answer", "first\n. one dot\n", "RCK:2\nHTM:1\n") +
-                           "between blocks\n" + block(1, 0, "Fresh", "x\n", "RCK:7\nHTM:9\n") +
-                           ";board1\nRe:0\nCut\nPr:2\nkept\n..end of body\nxxxx2\nxxxx2\n";
-  EXPECT_EQ(results(upload("taro", file)), "w1/3 w1/4 w1/5");
-  // The reply goes into 1's thread; the new threads get the next numbers.
-  EXPECT_EQ(layout(1), "1/1/0 3/1/1 2/2/0 4/4/0 5/5/0");
+  const std::string file = block(1, 1, "Answer", "first\n", "RCK:2\nHTM:1\n") +
+                           ";board1\nRe:0\nFresh\nPr:2\nx\n..\nRCK:1\nHTM:0\n";
+  EXPECT_EQ(results(upload("taro", file)), "w1/3 w1/4");
+  // The reply goes into 1's thread; the new thread gets the next number.
+  EXPECT_EQ(layout(1), "1/1/0 3/1/1 2/2/0 4/4/0");
   const std::vector<INDEX_DATA> index = site_.index(1);
-  const INDEX_DATA& answer = index[1];
-  EXPECT_EQ(answer.WRITER, "taro");
-  EXPECT_EQ(answer.WRITE_TITLE, "Answer");
-  EXPECT_EQ(std::vector<int>({answer.READ_CHK, answer.HTML_MODE, answer.ADD_COUNT}),
-            std::vector<int>({2, 1, 0}));
-  EXPECT_EQ(answer.WRITE_DATE.size(), 16u);
-  // Values the form cannot send fall back as on the posting page.
-  EXPECT_EQ(std::vector<int>({index[3].READ_CHK, index[3].HTML_MODE}), std::vector<int>({1, 0}));
-  EXPECT_EQ(std::vector<int>({index[4].WRITE_PRIORITY, index[4].READ_CHK, index[4].HTML_MODE}),
-            std::vector<int>({2, 2, 2}));
-  EXPECT_EQ(CgiSite::read_file(site_.board_file(1, "x3.dat")), "first\r. one dot\r");
-  EXPECT_EQ(CgiSite::read_file(site_.board_file(1, "x5.dat")), "kept\r");
+  const INDEX_DATA& a = index[1];
+  EXPECT_EQ(std::tuple(a.WRITER, a.WRITE_TITLE, a.READ_CHK, a.HTML_MODE, a.ADD_COUNT),
+            std::tuple(std::string("taro"), std::string("Answer"), 2, 1, 0));
+  EXPECT_EQ(a.WRITE_DATE.size(), 16u);
+  EXPECT_EQ(index[3].WRITE_PRIORITY, 2);
+  EXPECT_EQ(CgiSite::read_file(site_.board_file(1, "x3.dat")), "first\r");
   // The writer has read what he posted; the upload is gone.
   EXPECT_EQ(site_.readers(1, 4), std::vector<std::string>{"taro"});
   for (const auto& entry : std::filesystem::directory_iterator(site_.cgi_dir())) {
@@ -114,30 +106,19 @@ TEST_F(BatchTest, BlocksWithoutTheRightOrBoardAreReportedAndSkipped) {
   }
 }
 
-TEST_F(BatchTest, BoardZeroEndsTheRun) {
-  EXPECT_EQ(results(upload("taro", block(5, 0, "a") + block(0, 0, "stop") + block(5, 0, "b"))),
-            "w5/1");
-  EXPECT_EQ(layout(5), "1/1/0");
-  // A file without any block gives a page without lines.
-  EXPECT_EQ(results(upload("taro", "no blocks here\n")), "");
-}
-
 TEST_F(BatchTest, EachPostedBlockIsLoggedWhileLoggingIsOn) {
   const std::string file = block(5, 0, "a") + block(2, 0, "refused") + block(5, 1, "b");
-  struct Row {
-    const char* log_date;
-    const char* results;
-    std::size_t lines;  // write lines added by the upload
-  };
   (void)site_.key("taro");  // logged in beforehand
-  for (const Row r : {Row{"0", "w5/1 r2/0 w5/2", 0}, Row{"365", "w5/3 r2/0 w5/4", 2}}) {
-    site_.setting("LOG_DATE", r.log_date);
+  // LOG_DATE, the results, the write lines the upload adds to the log.
+  const std::tuple<const char*, const char*, long> rows[] = {{"0", "w5/1 r2/0 w5/2", 0},
+                                                             {"365", "w5/3 r2/0 w5/4", 2}};
+  for (const auto& [days, posted, lines] : rows) {
+    site_.setting("LOG_DATE", days);
     const std::string before = log();
-    EXPECT_EQ(results(upload("taro", file)), r.results);
+    EXPECT_EQ(results(upload("taro", file)), posted);
     const std::string added = log().substr(before.size());
-    EXPECT_EQ(all(added, "(,taro,write,5,)").size(), r.lines) << r.log_date;
-    EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), static_cast<long>(r.lines))
-        << r.log_date;
+    EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), lines) << days;
+    EXPECT_EQ(all(added, "(,taro,write,5,)").size(), static_cast<std::size_t>(lines)) << days;
   }
 }
 
@@ -154,16 +135,13 @@ TEST_F(BatchTest, OnlyTheUploadOfThisRequestIsReadAndRemoved) {
   // A file lying in the program's directory, named in a plain text field.
   const std::string planted = site_.cgi_dir() + "/CGI7";
   CgiSite::write_file(planted, block(5, 0, "planted"));
-  const std::string page = site_.post(
-      Multipart().texts("SKEY=" + site_.key("taro") + "&JOB=BATCH_UPLOAD_WR&FILE1=batch.txt,CGI7"));
+  const std::string page = site_.post_as("taro", "JOB=BATCH_UPLOAD_WR&FILE1=batch.txt,CGI7");
   EXPECT_EQ(results(page), "");
   EXPECT_TRUE(CgiSite::exists(planted));
   EXPECT_FALSE(CgiSite::exists(site_.data_dir() + "5"));
   // No file chosen: the page ends at once.
   const std::string empty =
-      site_.post(Multipart()
-                     .texts("SKEY=" + site_.key("taro") + "&JOB=BATCH_UPLOAD_WR")
-                     .file("FILE1", "", ""));
+      site_.post_as("taro", "JOB=BATCH_UPLOAD_WR", Multipart().file("FILE1", "", ""));
   EXPECT_TRUE(empty.ends_with("BGPROPERTIES=FIXED >\n</BODY>\n</HTML>\n")) << empty;
 }
 

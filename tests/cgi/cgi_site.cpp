@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -96,7 +97,6 @@ int CgiSite::post(long board, const Msg& m) const {
     r.WRITER = m.writer;
     r.WRITE_TITLE = m.title;
     r.READ_CHK = m.read_chk;
-    r.ADD_COUNT = m.add_count;
     std::optional<INDEX_DATA> stored = WriteINDEX_DATA(s, w, r);
     if (!stored || !WriteContentsDATA(s, w, board, stored->SEL_NO, m.body)) {
       throw std::runtime_error("post " + m.title);
@@ -106,13 +106,18 @@ int CgiSite::post(long board, const Msg& m) const {
   return number;
 }
 
-void CgiSite::attach(long board, int sel_no, int n, const std::string& name,
-                     const std::string& data) const {
-  with_store([&](Store& s, const WriteToken& w) {
-    if (!WriteADD_FILE(s, w, board, {sel_no, n, name})) throw std::runtime_error("attach");
-  });
-  std::filesystem::create_directories(slot(board, sel_no, n));
-  write_file(slot(board, sel_no, n) + name, data);
+std::string CgiSite::snapshot() const {
+  std::vector<std::string> entries;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir_)) {
+    // The program, request files and upload files the parser made (swept after an hour).
+    const std::string name = e.path().filename().string();
+    if (name == "plazet.cgi" || name.starts_with("CGI") || e.path().parent_path() == dir_) continue;
+    entries.push_back(e.path().string() + "\n" + read_file(e.path().string()));
+  }
+  std::sort(entries.begin(), entries.end());
+  std::string out;
+  for (const std::string& e : entries) out += e + "\n";
+  return out;
 }
 
 std::vector<INDEX_DATA> CgiSite::index(long board) const {
@@ -180,9 +185,33 @@ std::vector<std::vector<std::string>> table(const std::string& name) {
     for (std::string& f : rows.back()) {
       for (std::size_t at; (at = f.find("\\r")) != std::string::npos;) f.replace(at, 2, "\r");
       for (std::size_t at; (at = f.find("\\n")) != std::string::npos;) f.replace(at, 2, "\n");
+      for (std::size_t at; (at = f.find("\\s")) != std::string::npos;) f.replace(at, 2, " ");
     }
   }
   return rows;
+}
+
+std::string error_page(int title, int message) {
+  std::string page = golden("error.html");
+  page.replace(page.find(text(278)), text(278).size(), text(title));
+  page.replace(page.find(text(295)), text(295).size(), text(message));
+  return page;
+}
+
+std::string expected_page(const std::string& name, const std::string& key) {
+  if (name == "none") return "";
+  if (name.starts_with("error:")) {
+    const std::size_t colon = name.find(':', 6);
+    return error_page(std::stoi(name.substr(6, colon - 6)), std::stoi(name.substr(colon + 1)));
+  }
+  if (!name.starts_with("refused:")) return golden(name, key);
+  std::string page = golden("admin_refusal.html"), heading;
+  for (const std::string& n : all(name.substr(8) + " ", "(\\d+) ")) {
+    heading += (heading.empty() ? "" : " ") + text(std::stoi(n));
+  }
+  const std::string body = "<BODY BACKGROUND=\"/plazetpic/back.gif\" BGPROPERTIES=FIXED >\n";
+  page.insert(page.find(body) + body.size(), "<FONT SIZE=\"5\"><B>" + heading + "</B></FONT>\n");
+  return page;
 }
 
 void lay_out_golden_site(const CgiSite& site) {

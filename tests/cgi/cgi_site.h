@@ -62,12 +62,14 @@ struct Msg {
   int priority = 0;
   int read_chk = 1;
   int html_mode = 0;
-  int add_count = 0;
   std::string date = "2024/05/01 09:30";
 };
 
 using Env = std::map<std::string, std::string>;
 using Change = std::function<void(B_TITLE2&)>;
+[[nodiscard]] inline Env multipart_env() {
+  return {{"CONTENT_TYPE", std::string("multipart/form-data; boundary=") + Multipart::kBoundary}};
+}
 
 class CgiSite {
  public:
@@ -101,9 +103,7 @@ class CgiSite {
     return run({{"CONTENT_TYPE", "application/x-www-form-urlencoded"}}, body);
   }
   [[nodiscard]] std::string post(const Multipart& form) const {
-    return run(
-        {{"CONTENT_TYPE", std::string("multipart/form-data; boundary=") + Multipart::kBoundary}},
-        form.done());
+    return run(multipart_env(), form.done());
   }
   // Logs in and returns the session key from the frame set ("" for none).
   [[nodiscard]] std::string log_in(const std::string& id) const {
@@ -119,9 +119,17 @@ class CgiSite {
   [[nodiscard]] std::string as(const std::string& user, const std::string& query) {
     return get("SKEY=" + key(user) + "&" + query);
   }
+  // A multipart post of `user`: the parts of `form`, then "NAME=value&NAME=value".
+  std::string post_as(const std::string& user, const std::string& fields, Multipart form = {}) {
+    form.text("SKEY", key(user));
+    return post(fields.empty() ? form : form.texts(fields));
+  }
+  // Every file of the site but the program and upload files, with its contents.
+  [[nodiscard]] std::string snapshot() const;
 
   // USER_ID,USER_NAME,USER_LEVEL,E_MAIL_ADDR,USER_PASS,P_GROUP,USER_DISP_DEF,
   // MODE,WRITE_MODE,LANGUAGE,PICFILE,NO_READ_MODE,
+  void users(const std::string& lines) const { write_file(data_dir() + "user.mst", lines); }
   void add_user_line(const std::string& line) const {
     std::ofstream(data_dir() + "user.mst", std::ios::app | std::ios::binary) << line << "\n";
   }
@@ -152,9 +160,6 @@ class CgiSite {
   }
   // Stores a message with its body and the writer's read mark; its number.
   int post(long board, const Msg& m) const;
-  // An attachment record and its file in slot `n`.
-  void attach(long board, int sel_no, int n, const std::string& name,
-              const std::string& data) const;
   [[nodiscard]] std::vector<INDEX_DATA> index(long board) const;
   [[nodiscard]] std::vector<std::string> readers(long board, long sel_no) const;
 
@@ -182,8 +187,8 @@ class CgiSite {
 [[nodiscard]] std::vector<std::string> all(const std::string& page, const std::string& pattern);
 // The captures of all() joined by single spaces: "1 3 2".
 [[nodiscard]] std::string joined(const std::string& page, const std::string& pattern);
-// The rows of tests/cgi/data/`name`: fields split at "|" and trimmed, "\r"
-// and "\n" written out; blank lines and "#" lines skipped.
+// The rows of tests/cgi/data/`name`: fields split at "|" and trimmed, "\r",
+// "\n" and "\s" (a blank) written out; blank lines and "#" lines skipped.
 [[nodiscard]] std::vector<std::vector<std::string>> table(const std::string& name);
 // Language text `n` of the shipped Japanese table, read from the file here.
 [[nodiscard]] std::string text(int n);
@@ -195,6 +200,11 @@ class CgiSite {
 void lay_out_golden_site(const CgiSite& site);
 // The current time as pages print it, "YYYY/MM/DD hh:mm" in UTC.
 [[nodiscard]] std::string now_minute();
+// The error page with language texts `title` and `message`.
+[[nodiscard]] std::string error_page(int title, int message);
+// A page named in a table: "none" (no output), "error:TITLE:TEXT", "refused:N N" (the
+// administration refusal under a heading of those language texts) or a golden page.
+[[nodiscard]] std::string expected_page(const std::string& name, const std::string& key = "");
 // The refusal page.
 [[nodiscard]] inline std::string refusal() {
   return golden("refusal.html");

@@ -13,17 +13,9 @@
 namespace plazet::testing {
 namespace {
 
-CHAT_DATA log_line(int kind, const std::string& name, const std::string& color,
-                   const std::string& talk, const std::string& date) {
-  CHAT_DATA line;
-  line.KIND = kind;
-  line.USER_NAME = name;
-  line.COLOR = color;
-  line.MTALK = talk;
-  line.DATE = date;
-  line.REMOTE_ADDR = "10.0.0.1";
-  line.HTTP_USER_AGENT = "Agent/1";
-  return line;
+// A log line as "KIND NAME COLOR TALK".
+std::string line_of(const CHAT_DATA& l) {
+  return std::to_string(l.KIND) + " " + l.USER_NAME + " " + l.COLOR + " " + l.MTALK;
 }
 
 class ChatTest : public ::testing::Test {
@@ -42,7 +34,7 @@ class ChatTest : public ::testing::Test {
   }
   // A form of the input or log frame sent by `user`.
   std::string send(const std::string& user, const std::string& fields) {
-    return site_.post(Multipart().texts("SKEY=" + site_.key(user) + "&FOLDER_NO=1&" + fields));
+    return site_.post_as(user, "FOLDER_NO=1&" + fields);
   }
   std::vector<CHAT_DATA> lines() const {
     std::vector<CHAT_DATA> out;
@@ -67,12 +59,11 @@ class ChatTest : public ::testing::Test {
     site_.with_store([&](Store& s, const WriteToken& w) {
       open_chat_room(s, 1);
       for (const CHAT_DATA& line :
-           {log_line(2, "Guest", "GREEN", "old", "2024/05/01 09:28.00"),
-            log_line(0, "System", "F00", "<B><FONT COLOR=\"RED\">Visitor</FONT></B> has entered.",
-                     "2024/05/01 09:29.00"),
-            log_line(1, "Taro", "", "<b>hi</b>", "2024/05/01 09:30.05")}) {
+           {CHAT_DATA{2, "Guest", "GREEN", "old", "2024/05/01 09:28.00", "10.0.0.1", "Agent/1"},
+            CHAT_DATA{0, "System", "F00", "<B><FONT COLOR=\"RED\">Visitor</FONT></B> has entered.",
+                      "2024/05/01 09:29.00", "10.0.0.1", "Agent/1"},
+            CHAT_DATA{1, "Taro", "", "<b>hi</b>", "2024/05/01 09:30.05", "10.0.0.1", "Agent/1"}})
         ASSERT_TRUE(WriteCHAT_DATA(s, w, 1, line));
-      }
     });
   }
   CgiSite site_;
@@ -112,16 +103,13 @@ TEST_F(ChatTest, APersonalAccountIsRememberedFromEnteringToLeaving) {
   (void)send("taro", "JOB=CHAT_UP&FAST=1&" + choices);
   std::optional<CHAT_IDX> record = seat("taro");
   ASSERT_TRUE(record) << "chat.idx keeps the user's stored ID";
-  EXPECT_EQ(record->COLOR + " " + std::to_string(record->LOG_LINE) + " " +
-                std::to_string(record->RELOAD_TIME),
-            "BLUE 20 999");
+  EXPECT_EQ(std::tuple(record->COLOR, record->LOG_LINE, record->RELOAD_TIME),
+            std::tuple(std::string("BLUE"), 20, 999));
   EXPECT_TRUE(record->LAST_TIME == entered || record->LAST_TIME == now_minute());
   // The notice marks a personal account with "." and keeps the room's short colour.
   std::vector<CHAT_DATA> log = lines();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].KIND, 0);
-  EXPECT_EQ(log[0].USER_NAME + " " + log[0].COLOR, "System F00");
-  EXPECT_EQ(log[0].MTALK, "<B><FONT COLOR=\"BLUE\">.Taro</FONT></B> " + text(355));
+  EXPECT_EQ(line_of(log[0]), "0 System F00 <B><FONT COLOR=\"BLUE\">.Taro</FONT></B> " + text(355));
   EXPECT_EQ(log[0].REMOTE_ADDR + " " + log[0].HTTP_USER_AGENT, "127.0.0.1 " + std::string(kAgent));
 
   // A line said, then the log frame at once by a plain link.
@@ -131,9 +119,7 @@ TEST_F(ChatTest, APersonalAccountIsRememberedFromEnteringToLeaving) {
                     site_.key("taro") + "&FOLDER_NO=1&LOG_LINE=20&RELOAD_TIME=999\"></HTML>\n"));
   log = lines();
   ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(std::to_string(log[0].KIND) + " " + log[0].USER_NAME + " " + log[0].COLOR + " " +
-                log[0].MTALK,
-            "1 Taro BLUE Hello");
+  EXPECT_EQ(line_of(log[0]), "1 Taro BLUE Hello");
   EXPECT_TRUE(has(site_.as("taro", "JOB=CHAT_DOWN&FOLDER_NO=1&RELOAD_TIME=999"),
                   "<B><FONT COLOR=\"BLUE\">.Taro</FONT></B> > "));
 
@@ -141,8 +127,8 @@ TEST_F(ChatTest, APersonalAccountIsRememberedFromEnteringToLeaving) {
   const std::string page = send("taro", "JOB=CHAT_UP&FAST=3&" + choices);
   log = lines();
   ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[0].COLOR, "000000");
-  EXPECT_EQ(log[0].MTALK, "<B><FONT COLOR=\"BLUE\">.Taro</FONT></B> " + text(356));
+  EXPECT_EQ(line_of(log[0]),
+            "0 System 000000 <B><FONT COLOR=\"BLUE\">.Taro</FONT></B> " + text(356));
   EXPECT_EQ(seat("taro")->LAST_TIME, kChatAbsent);
   // The entry form again, with the stored choices first: 999 as a number.
   EXPECT_TRUE(has(page, "<SELECT NAME=\"LOG_LINE\" >\n<OPTION VALUE=\"20\">20\n"));
@@ -163,9 +149,10 @@ TEST_F(ChatTest, ASharedAccountKeepsItsChoicesInTheFormOnly) {
   (void)send("guest", "JOB=CHAT_UP&FAST=3&USER_NAME=Visitor&COLOR=RED&LOG_LINE=40");
   const std::vector<CHAT_DATA> log = lines();
   ASSERT_EQ(log.size(), 3u);
-  EXPECT_EQ(log[2].MTALK, "<B><FONT COLOR=\"RED\">Visitor</FONT></B> " + text(355));
-  EXPECT_EQ(log[1].KIND, 2);
-  EXPECT_EQ(log[0].MTALK, "<B><FONT COLOR=\"RED\">Visitor</FONT></B> " + text(356));
+  EXPECT_EQ(line_of(log[2]), "0 System F00 <B><FONT COLOR=\"RED\">Visitor</FONT></B> " + text(355));
+  EXPECT_EQ(line_of(log[1]), "2 Visitor RED Hi");
+  EXPECT_EQ(line_of(log[0]),
+            "0 System 000000 <B><FONT COLOR=\"RED\">Visitor</FONT></B> " + text(356));
   EXPECT_EQ(site_.read_file(site_.board_file(1, "chat.idx")), "");
 }
 
@@ -193,36 +180,33 @@ TEST_F(ChatTest, AReloadRefreshesThePresenceOnlyWhenTheMinuteChanged) {
 }
 
 TEST_F(ChatTest, ARoomWithoutRightOrAFolderThatIsNoRoomIsRefused) {
-  site_.change_board(1, [](B_TITLE2& s) {
-    s.READ_LEVEL = 5;
-    s.WRITE_LEVEL = 5;
-  });
+  site_.change_board(1, [](B_TITLE2& s) { s.READ_LEVEL = s.WRITE_LEVEL = 5; });
   ASSERT_EQ(site_.new_board("Board"), 2);
   for (const std::string room : {"1", "2"}) {
     SCOPED_TRACE(room);
     const std::string key = "SKEY=" + site_.key("taro") + "&FOLDER_NO=" + room;
-    EXPECT_EQ(site_.get(key + "&JOB=CHAT"), refusal());
-    EXPECT_EQ(site_.get(key + "&JOB=CHAT_UP"), refusal());
-    EXPECT_EQ(site_.post(Multipart().texts(key + "&JOB=CHAT_UP&FAST=1&USER_NAME=T&COLOR=RED")),
-              refusal());
-    EXPECT_EQ(site_.post(Multipart().texts(key + "&JOB=CHAT_DOWN&MTALK=x&USER_NAME=T")), refusal());
-    EXPECT_FALSE(CgiSite::exists(site_.board_file(std::stol(room), "chat.dat")));
-    EXPECT_FALSE(CgiSite::exists(site_.board_file(std::stol(room), "chat.idx")));
+    for (const std::string job : {"JOB=CHAT", "JOB=CHAT_UP"})
+      EXPECT_EQ(site_.get(key + "&" + job), refusal());
+    for (const std::string job :
+         {"JOB=CHAT_UP&FAST=1&USER_NAME=T&COLOR=RED", "JOB=CHAT_DOWN&MTALK=x&USER_NAME=T"})
+      EXPECT_EQ(site_.post(Multipart().texts(key + "&" + job)), refusal());
+    EXPECT_FALSE(CgiSite::exists(site_.board_file(std::stol(room), "chat.dat")) ||
+                 CgiSite::exists(site_.board_file(std::stol(room), "chat.idx")));
   }
 }
 
 TEST_F(ChatTest, MarkupFromUsersAndBrowsersComesOutInert) {
   const std::string fields = "&USER_NAME=\"><script>n()</script>&COLOR=red\" onmouseover=\"x()";
   // A shared account's session holds in any browser.
+  Env env = multipart_env();
+  env["HTTP_USER_AGENT"] = "<script>ua()</script>";
   const std::string talk = site_.run(
-      {{"CONTENT_TYPE", std::string("multipart/form-data; boundary=") + Multipart::kBoundary},
-       {"HTTP_USER_AGENT", "<script>ua()</script>"}},
-      Multipart()
-          .texts("SKEY=" + site_.key("guest") + "&FOLDER_NO=1&JOB=CHAT_UP&FAST=1" + fields)
-          .done());
-  (void)site_.post(Multipart()
-                       .texts("SKEY=" + site_.key("guest") + "&FOLDER_NO=1&JOB=CHAT_DOWN" + fields)
-                       .text("MTALK", "<script>alert(1)</script><b onclick=\"x()\">hi</b>"));
+      env, Multipart()
+               .texts("SKEY=" + site_.key("guest") + "&FOLDER_NO=1&JOB=CHAT_UP&FAST=1" + fields)
+               .done());
+  (void)site_.post_as(
+      "guest", "FOLDER_NO=1&JOB=CHAT_DOWN" + fields,
+      Multipart().text("MTALK", "<script>alert(1)</script><b onclick=\"x()\">hi</b>"));
   const std::vector<CHAT_DATA> log = lines();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_TRUE(has(log[1].MTALK, "<FONT COLOR=\"4161E1\">&quot;&gt;&lt;script&gt;n()"));

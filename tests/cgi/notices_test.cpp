@@ -16,31 +16,21 @@ TEST(NoticePagesGoldenTest, EachPageIsPrintedExactly) {
   lay_out_golden_site(site);
   site.add_user_line("desk,Desk,1,,pw,0,1,2,1,,,0,");
   const std::string key = site.key("taro");
-  const std::string k = "SKEY=" + key;
   const std::string batch =
       ";board1\nRe:1\nBatch <script>x</script>\nPr:2\nLine one\n..\nRCK:1\nHTM:0\n"
       ";board9\nRe:0\nNowhere\nPr:0\n..\nRCK:1\nHTM:0\n";
-  struct Case {
-    const char* golden;
-    std::string query;
+  const std::pair<const char*, const char*> cases[] = {
+      {"search.html", "JOB=SEARCH"},
+      {"searchdisp.html", "JOB=SEARCHDISP&CONDITION=Hello&WRITER=&STAT=1&FOLDER_NO=0"},
+      {"nrdetails.html", "JOB=NRDETAILS"},
+      {"setnoread.html", "JOB=SETNOREAD_WR&BOARD_IN=1&BOARDLIST=1"},
+      {"batch_upload.html", "JOB=BATCH_UPLOAD"},
   };
-  const Case cases[] = {
-      {"search.html", k + "&JOB=SEARCH"},
-      {"searchdisp.html", k + "&JOB=SEARCHDISP&CONDITION=Hello&WRITER=&STAT=1&FOLDER_NO=0"},
-      {"nrdetails.html", k + "&JOB=NRDETAILS"},
-      {"setnoread.html", k + "&JOB=SETNOREAD_WR&BOARD_IN=1&BOARDLIST=1"},
-      {"batch_upload.html", k + "&JOB=BATCH_UPLOAD"},
-      {"batch_result.html", ""},
-      {"nrdetails_shared.html", "SKEY=" + site.key("desk") + "&JOB=NRDETAILS"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.golden);
-    const std::string page =
-        c.query.empty()
-            ? site.post(Multipart().texts(k + "&JOB=BATCH_UPLOAD_WR").file("FILE1", "b.txt", batch))
-            : site.get(c.query);
-    EXPECT_EQ(page, golden(c.golden, key));
-  }
+  for (const auto& [name, query] : cases)
+    EXPECT_EQ(site.as("taro", query), golden(name, key)) << name;
+  EXPECT_EQ(site.post_as("taro", "JOB=BATCH_UPLOAD_WR", Multipart().file("FILE1", "b.txt", batch)),
+            golden("batch_result.html", key));
+  EXPECT_EQ(site.as("desk", "JOB=NRDETAILS"), golden("nrdetails_shared.html", key));
 }
 
 // The boards hana may read, opt-outs and hidden subtrees; hana reads
@@ -125,11 +115,8 @@ TEST_F(NoticesTest, TickAllReloadsTickedAndConfirmingMarksThemRead) {
   EXPECT_TRUE(has(site_.as("hana", "JOB=FRM21&DISP_NO=1"), "(2)News"));
 
   // The browser sends every ticked box; the page comes back with the headings alone.
-  const std::string after = site_.post(Multipart()
-                                           .texts("SKEY=" + site_.key("hana") + "&JOB=NRDETAILSWR")
-                                           .text("FOLSEL", "2,1")
-                                           .text("FOLSEL", "2,2")
-                                           .text("FOLSEL", "6,1"));
+  const std::string after =
+      site_.post_as("hana", "JOB=NRDETAILSWR&FOLSEL=2,1&FOLSEL=2,2&FOLSEL=6,1");
   EXPECT_EQ(headings(after), "[1]Office [2]News [6]General");
   EXPECT_EQ(boxes(after), "");
   EXPECT_EQ(site_.readers(2, 2), (std::vector<std::string>{"taro", "hana"}));
@@ -138,29 +125,15 @@ TEST_F(NoticesTest, TickAllReloadsTickedAndConfirmingMarksThemRead) {
 }
 
 TEST_F(NoticesTest, OnlyExistingMessagesOnReadableBoardsAreMarked) {
-  struct Row {
-    const char* value;
-    long board;
-    long sel_no;
-    bool marked;  // hana's mark is there afterwards
-  };
-  const Row rows[] = {
-      {"2,1", 2, 1, true},    {"C:%5Cdir/6,1", 6, 1, true},  // the part after the last "\" or "/"
-      {"5,1", 5, 1, false},                                  // Deeper: no right
-      {"2,9", 2, 9, false},                                  // no such message
-      {"42,1", 42, 1, false},                                // no such folder
-      {"1,1", 1, 1, false},                                  // a Dir
-      {"7", 7, 1, false},                                    // no message number
-  };
   std::string query = "JOB=NRDETAILSWR";
-  for (const Row& r : rows) query += std::string("&FOLSEL=") + r.value;
+  for (const std::vector<std::string>& r : table("notice_marks.txt")) query += "&FOLSEL=" + r[0];
   // A shared account marks nothing at all.
   EXPECT_EQ(site_.as("desk", query), golden("nrdetails_shared.html"));
   EXPECT_TRUE(site_.readers(2, 1) == std::vector<std::string>{"taro"});
   (void)site_.as("hana", query);
-  for (const Row& r : rows) {
-    const std::vector<std::string> ids = site_.readers(r.board, r.sel_no);
-    EXPECT_EQ(std::count(ids.begin(), ids.end(), "hana"), r.marked ? 1 : 0) << r.value;
+  for (const std::vector<std::string>& r : table("notice_marks.txt")) {
+    const std::vector<std::string> ids = site_.readers(std::stol(r[1]), std::stol(r[2]));
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), "hana"), r[3] == "yes" ? 1 : 0) << r[0];
   }
   // No file or directory for what does not exist.
   EXPECT_FALSE(CgiSite::exists(site_.board_file(2, "r9.dat")));
@@ -178,29 +151,14 @@ TEST_F(NoticesTest, SettingsListTheReadableBoardsAndChangeOnlyThose) {
   const std::string unread7 = site_.board_file(7, "unread.dat");
   // Boards only, readable ones only, hidden subtrees included; Quiet in both.
   EXPECT_EQ(lists(), "7 / 2 4 6 7");
-  struct Step {
-    const char* query;
-    const char* lists;
-    const char* news_list;  // News's unread.dat afterwards
-  };
-  const Step steps[] = {
-      {"BOARD_IN=x&BOARDLIST=2&BOARDLIST=5&BOARDLIST=3&BOARDLIST=1&BOARDLIST=42", "2 7 / 2 4 6 7",
-       "hana\n"},
-      {"BOARD_IN=x&BOARDLIST=2", "2 7 / 2 4 6 7", "hana\n"},  // already listed: no change
-      {"BOARD_IN=x&BOARDLIST=0&BOARDLIST=6", "2 7 / 2 4 6 7", "hana\n"},  // stops at 0
-      {"BOARDLIST=6&NOWNOREAD=2", "2 7 / 2 4 6 7", "hana\n"},             // no button pressed
-      // Both buttons: the removal runs first, so News stays left out.
-      {"BOARD_OUT=x&BOARD_IN=x&NOWNOREAD=2&BOARDLIST=2", "2 7 / 2 4 6 7", "hana\n"},
-      {"BOARD_OUT=x&NOWNOREAD=7&NOWNOREAD=2", "/ 2 4 6 7", ""},
-      {"BOARD_OUT=x&BOARD_IN=x&NOWNOREAD=6&BOARDLIST=6", "6 / 2 4 6 7", ""},
-  };
-  for (const Step& s : steps) {
-    const std::string page = site_.as("hana", std::string("JOB=SETNOREAD_WR&") + s.query);
-    EXPECT_TRUE(has(page, "NAME=\"NOWNOREAD\"")) << s.query;  // the settings page follows
+  for (const std::vector<std::string>& s : table("notice_optouts.txt")) {
+    SCOPED_TRACE(s[0]);
+    const std::string page = site_.as("hana", "JOB=SETNOREAD_WR&" + s[0]);
+    EXPECT_TRUE(has(page, "NAME=\"NOWNOREAD\""));  // the settings page follows
     std::string shown = lists();
     if (shown.front() == ' ') shown.erase(0, 1);
-    EXPECT_EQ(shown, s.lists) << s.query;
-    EXPECT_EQ(CgiSite::read_file(site_.board_file(2, "unread.dat")), s.news_list) << s.query;
+    EXPECT_EQ(shown, s[1]);
+    EXPECT_EQ(CgiSite::read_file(site_.board_file(2, "unread.dat")), s[2]);
   }
   EXPECT_EQ(CgiSite::read_file(unread7), "");
   EXPECT_EQ(CgiSite::read_file(site_.board_file(6, "unread.dat")), "hana\n");
