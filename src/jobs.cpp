@@ -47,10 +47,9 @@ constexpr Outcome kNewGroupWr[] = {
 };
 
 constexpr Outcome kBordConfigWr[] = {
-    {kBoardSaved, "BORDCONFIG", 0, 0},
-    {kBoardNotAllowed, "", 109, 3},
-    {kBoardNameEmpty, "", 190, 206},
-    {kBoardNameBadChar, "", 190, 382},
+    {kBoardSaved, "BORDCONFIG", 0, 0}, {kBoardNotAllowed, "", 109, 3},
+    {kBoardNameEmpty, "", 190, 206},   {kBoardNameBadChar, "", 190, 382},
+    {kBoardNotStored, "", 190, 386},
 };
 
 constexpr Outcome kBordAccessWr[] = {
@@ -63,6 +62,10 @@ constexpr Outcome kNewFolderWr[] = {
     {kFolderNameEmpty, "", 193, 206},     {kFolderNotInDir, "", 193, 207},
     {kFolderNameBadChar, "", 193, 382},   {kFolderBadKind, "", 193, 383},
     {kFolderNotStored, "", 193, 385},
+};
+
+constexpr Outcome kDelFolderWr[] = {
+    {kFolderNotStored, "", 186, 385},
 };
 
 constexpr Outcome kBordMoveWr[] = {
@@ -80,7 +83,7 @@ constexpr Outcome kIdsInseiWr[] = {
     {kApplyNameEmpty, "", 311, 182},   {kApplyIdTaken, "", 311, 312},
     {kApplyIdApplied, "", 311, 313},   {kApplyIdBadChar, "", 311, 327},
     {kApplyNameBadChar, "", 311, 362}, {kApplyPassBadChar, "", 311, 363},
-    {kApplyMailBadChar, "", 311, 364},
+    {kApplyMailBadChar, "", 311, 364}, {kApplyNotStored, "", 311, 386},
 };
 
 // The administrator's user form; a saved user is shown again.
@@ -133,7 +136,8 @@ constexpr JobRow kJobs[] = {
     storing_job("NEWFOLDERWR", Need::kAdmin, j_NEWFOLDERWR, kNewFolderWr, "", kFolderNotAllowed),
     page_job("DELFOLDER", Need::kAdmin, j_DELFOLDER, admin_refusal),
     // Refused, the folder list that follows shows its own refusal.
-    storing_job("DELFOLDERWR", Need::kAdmin, j_DELFOLDERWR, {}, "FOLDERLIST", kFolderNotAllowed),
+    storing_job("DELFOLDERWR", Need::kAdmin, j_DELFOLDERWR, kDelFolderWr, "FOLDERLIST",
+                kFolderNotAllowed),
     page_job("BORDCONFIG", Need::kBoardManage, j_BORDCONFIG, refuse_board_admin),
     storing_job("BORDCONFIGWR", Need::kBoardManage, j_BORDCONFIGWR, kBordConfigWr, "",
                 kBoardNotAllowed),

@@ -93,9 +93,8 @@ int j_IDSINSEIWR(Request& req, const WriteToken& w) {
   application.REMOTE_ADDR = req.env.REMOTE_ADDR;
   application.HTTP_USER_AGENT = req.env.HTTP_USER_AGENT;
   application.OK_NG = GUEST_USER::kPending;
-  // A failed append is not reported: the list that follows shows the file.
-  (void)WriteGUEST_USER(req.store, w, application);
-  return kApplied;
+  // The ID may apply (checked above), so only a failed write refuses it here.
+  return WriteGUEST_USER(req.store, w, application) ? kApplied : kApplyNotStored;
 }
 
 void j_IDSINSEIlist(Request& req, const WriteToken& w) {

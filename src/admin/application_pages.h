@@ -17,6 +17,7 @@ inline constexpr int kApplyIdBadChar = -5;
 inline constexpr int kApplyNameBadChar = -6;
 inline constexpr int kApplyPassBadChar = -7;
 inline constexpr int kApplyMailBadChar = -8;
+inline constexpr int kApplyNotStored = -9;
 
 inline constexpr int kDecisionsStored = 0;
 inline constexpr int kDecisionsNotAllowed = -1;

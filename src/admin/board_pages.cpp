@@ -340,12 +340,12 @@ int j_BORDCONFIGWR(Request& req, const WriteToken& w) {
   record.FONTCOLOR = color_field(req, "FONTCOLOR", record.FONTCOLOR);
   record.RESFONTCOLOR = color_field(req, "RESFONTCOLOR", record.RESFONTCOLOR);
 
+  // The settings first: when they cannot be stored, nothing changes.
+  if (!ReWriteB_TITLE2(req.store, w, record)) return kBoardNotStored;
   if (std::optional<B_TITLE> line = ReadB_TITLE(req.store, folder_no, TitleKey::kFolderNo)) {
     line->NAME = fit_text_field(name, B_TITLE::kNameWidth);
-    (void)ReWriteB_TITLE(req.store, w, *line);
+    if (!ReWriteB_TITLE(req.store, w, *line)) return kBoardNotStored;
   }
-  // A failed write is not reported; the form that follows shows the file.
-  (void)ReWriteB_TITLE2(req.store, w, record);
   return kBoardSaved;
 }
 

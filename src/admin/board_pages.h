@@ -13,6 +13,7 @@ inline constexpr int kBoardNotAllowed = -1;
 inline constexpr int kBoardNameEmpty = -2;
 // A name with a comma or a line break would split the folder's tree line.
 inline constexpr int kBoardNameBadChar = -3;
+inline constexpr int kBoardNotStored = -4;
 
 // The settings form. Fields: SKEY, FOLDER_NO, FROM (set: opened from the
 // board page, so no button back to the folder list).

@@ -195,14 +195,14 @@ void j_DELFOLDER(Request& req) {
 }
 
 int j_DELFOLDERWR(Request& req, const WriteToken& w) {
-  // A deletion that could not rewrite the tree leaves it whole; the list
-  // that follows shows it.
   std::vector<long> deleted;
-  (void)delete_subtree(req.store, w, static_cast<int>(form_number(req, "DISPNO")),
-                       req.sys.DATA_FILE_PATH, req.sys.ADD_FILE_PATH, &deleted);
+  const FolderDeletion result =
+      delete_subtree(req.store, w, static_cast<int>(form_number(req, "DISPNO")),
+                     req.sys.DATA_FILE_PATH, req.sys.ADD_FILE_PATH, &deleted);
   // Their boards' read-mark summaries went with their directories.
   for (long board : deleted) forget_mark_summary(req.store, board);
-  return 0;
+  // A deletion that could not rewrite the tree deleted nothing.
+  return result == FolderDeletion::kNotStored ? kFolderNotStored : kFolderDeleted;
 }
 
 void j_BORDMOVE(Request& req) {

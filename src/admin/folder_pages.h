@@ -11,6 +11,7 @@ namespace plazet {
 
 // Results of the folder writes besides those of create_folder.
 inline constexpr int kFolderNotAllowed = -1;
+inline constexpr int kFolderDeleted = 0;  // or kFolderNotStored
 inline constexpr int kFolderNameBadChar = 5;
 inline constexpr int kFolderBadKind = 6;
 

@@ -157,5 +157,32 @@ TEST(TreeFileTest, TheDownloadIsTheFileAndOnlyAGoodTreeIsTakenBack) {
   }
 }
 
+// A file that cannot be written (it, or the work file of its rewrite, is a
+// directory) gives the error page, and the site stays as it was.
+TEST(UnwritableFileTest, TheErrorPageSaysSoAndNothingChanges) {
+  struct Row {
+    const char* name;
+    const char* blocked;
+    const char* fields;
+    int title, message;
+  };
+  const Row rows[] = {
+      {"new folder", "b_title.mst.TMP", "JOB=NEWFOLDERWR&DISPNO=0&CLASS=1&MODE=2&NAME=N", 193, 385},
+      {"move", "b_title.mst.tmp", "JOB=BORDMOVEWR&SRC_DISPNO=3&DISPNO=0&CLASS=1", 239, 385},
+      {"delete", "b_title.mst.tmp", "JOB=DELFOLDERWR&DISPNO=3", 186, 385},
+      {"folder settings", "b_title2.mst", "JOB=BORDCONFIGWR&FOLDER_NO=2&NAME=New name", 190, 386},
+      {"ID application", "g_user.dat", "JOB=IDSINSEIWR&USER_ID=newbie&USER_NAME=N", 311, 386},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    FolderSite f;
+    (void)f.site.key("boss");
+    fs::create_directory(f.site.data_dir() + r.blocked);
+    const std::string before = f.site.snapshot();
+    EXPECT_EQ(f.site.post_as("boss", r.fields), error_page(r.title, r.message));
+    EXPECT_EQ(f.site.snapshot(), before);
+  }
+}
+
 }  // namespace
 }  // namespace plazet::testing
