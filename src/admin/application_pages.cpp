@@ -51,11 +51,7 @@ void j_IDSINSEI(Request& req) {
   print_title_check_script(req, {{"USER_ID", 181}, {"USER_NAME", 182}});
   print_body(req);
   print_title(req, req.text(311));
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", "IDSINSEIWR");
+  open_input_form(req, "IDSINSEIWR");
   req.out.printf("<TABLE BORDER>\n");
   input_row(req, 136, "USER_ID", 20, 20);
   input_row(req, 131, "USER_PASS", 20, 20);
@@ -171,10 +167,10 @@ void j_IDSINSEIlist2(Request& req) {
 }
 
 int j_IDSINSEIsysopWR(Request& req, const WriteToken& w) {
-  const long state = atol_prefix(req.form.cgi_getvalue("OK_NG"));
+  const long state = req.form.number("OK_NG");
   // Only an acceptance or a refusal is a decision.
   if (state != GUEST_USER::kAccepted && state != GUEST_USER::kRefused) return kDecisionsStored;
-  const long mes = atol_prefix(req.form.cgi_getvalue("MES"));
+  const long mes = req.form.number("MES");
   std::optional<std::string> message;
   if (mes >= 1 && mes <= 3) message = req.text(static_cast<int>(325 + mes)).str();
   if (mes == 4) message = req.form.cgi_getvalue("MESSAGE");

@@ -31,10 +31,6 @@ constexpr std::size_t kLongTextBytes = 4000;
 constexpr std::size_t kPictureWidth = 252;
 constexpr std::size_t kColorWidth = 8;
 
-long chosen_folder(const Request& req) {
-  return atol_prefix(req.form.cgi_getvalue("FOLDER_NO"));
-}
-
 B_TITLE2 settings_of(Request& req, long folder_no) {
   return ReadB_TITLE2(req.store, folder_no).value_or(B_TITLE2{});
 }
@@ -101,13 +97,12 @@ void picture_row(Request& req, int label, const Html& name, const std::string& v
   close_label_row(req);
 }
 
-void open_folder_form(Request& req, const Html& form_name, long folder_no, std::string_view job) {
-  if (form_name.empty()) {
-    open_post_form(req);
+// The settings form is the form INPUT its title check looks at.
+void open_folder_form(Request& req, bool input_form, long folder_no, std::string_view job) {
+  if (input_form) {
+    open_input_form(req);
   } else {
-    req.out.printf(
-        "<FORM NAME=\"%s\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-        form_name, html_attr(req.JOB_EXE));
+    open_post_form(req);
   }
   print_hidden(req, "SKEY", req.SKEY);
   print_hidden(req, "FOLDER_NO", folder_no);
@@ -137,7 +132,7 @@ std::string color_field(const Request& req, std::string_view field, const std::s
 
 // A choice of the form: 2, or 1 for anything else (a stored 0 counts as 1).
 std::int32_t one_or_two(const Request& req, std::string_view field) {
-  return atol_prefix(req.form.cgi_getvalue(field)) == 2 ? 2 : 1;
+  return req.form.number(field) == 2 ? 2 : 1;
 }
 
 std::string long_text(const Request& req, std::string_view field) {
@@ -280,17 +275,17 @@ bool empty_value(const std::string& value) {
 }  // namespace
 
 void refuse_board_admin(Request& req) {
-  (void)open_page(req, chosen_folder(req));
+  (void)open_page(req, req.form.number("FOLDER_NO"));
   print_refusal_text(req);
 }
 
 void j_BORDCONFIG(Request& req) {
-  const long folder_no = chosen_folder(req);
+  const long folder_no = req.form.number("FOLDER_NO");
   const B_TITLE2 settings = open_page(req, folder_no);
   print_title_check_script(req, {{"NAME", 206}});
   const std::string name = folder_name(req, folder_no);
   print_folder_title(req, name, 190);
-  open_folder_form(req, "INPUT", folder_no, "BORDCONFIGWR");
+  open_folder_form(req, true, folder_no, "BORDCONFIGWR");
   req.out.printf("<TABLE BORDER>\n");
   print_label_row(req, req.text(211), html_attr(std::to_string(folder_no)));
   text_input_row(req, 212, "NAME", 40, 80, name);
@@ -314,7 +309,7 @@ void j_BORDCONFIG(Request& req) {
 }
 
 int j_BORDCONFIGWR(Request& req, const WriteToken& w) {
-  const long folder_no = chosen_folder(req);
+  const long folder_no = req.form.number("FOLDER_NO");
   // Leading blanks would be read back as depth.
   std::string name = req.form.cgi_getvalue("NAME");
   name.erase(0, name.find_first_not_of(' '));
@@ -324,7 +319,7 @@ int j_BORDCONFIGWR(Request& req, const WriteToken& w) {
   }
   B_TITLE2 record = settings_of(req, folder_no);
   record.FOLDER_NO = static_cast<std::int32_t>(folder_no);
-  record.ADD_MAX = static_cast<std::int32_t>(atol_prefix(req.form.cgi_getvalue("ADD_MAX")));
+  record.ADD_MAX = static_cast<std::int32_t>(req.form.number("ADD_MAX"));
   record.READ_CHK = one_or_two(req, "READ_CHK");
   record.REWRITE_FLG = one_or_two(req, "REWRITE_FLG");
   record.TITLEPIC = fit_text_field(req.form.cgi_getvalue("TITLEPIC"), kPictureWidth);
@@ -350,11 +345,11 @@ int j_BORDCONFIGWR(Request& req, const WriteToken& w) {
 }
 
 void j_BORDACCESS(Request& req) {
-  const long folder_no = chosen_folder(req);
+  const long folder_no = req.form.number("FOLDER_NO");
   const B_TITLE2 settings = open_page(req, folder_no);
   const std::string name = folder_name(req, folder_no);
   print_folder_title(req, name, 191);
-  open_folder_form(req, Html(), folder_no, "BORDACCESSWR");
+  open_folder_form(req, false, folder_no, "BORDACCESSWR");
   req.out.printf("<TABLE BORDER>\n");
   label_cell(req, 225);
   req.out.printf("<TD BGCOLOR=\"#FFFFFF\">%ld</TD><TD BGCOLOR=\"#FFFFFF\"></TD></TR>\n", folder_no);
@@ -379,7 +374,7 @@ void j_BORDACCESS(Request& req) {
 }
 
 int j_BORDACCESSWR(Request& req, const WriteToken& w) {
-  const long folder_no = chosen_folder(req);
+  const long folder_no = req.form.number("FOLDER_NO");
   // Folder 0 would name every folder to the deleting routines.
   if (folder_no < 1) return kBoardNotAllowed;
   const auto folder = static_cast<std::int32_t>(folder_no);
@@ -387,16 +382,15 @@ int j_BORDACCESSWR(Request& req, const WriteToken& w) {
     B_TITLE2 record = settings_of(req, folder_no);
     record.FOLDER_NO = folder;
     if (record.READ_CHK < 1) record.READ_CHK = 1;
-    record.READ_LEVEL = static_cast<std::int32_t>(atol_prefix(req.form.cgi_getvalue("READ_LEVEL")));
-    record.WRITE_LEVEL =
-        static_cast<std::int32_t>(atol_prefix(req.form.cgi_getvalue("WRITE_LEVEL")));
+    record.READ_LEVEL = static_cast<std::int32_t>(req.form.number("READ_LEVEL"));
+    record.WRITE_LEVEL = static_cast<std::int32_t>(req.form.number("WRITE_LEVEL"));
     (void)ReWriteB_TITLE2(req.store, w, record);
   } else if (has_field(req, "GROUP_DEL")) {
     for (const std::string& group : selected(req, "NOWGROUP", below_one)) {
       (void)DeleteB_G_ACL(req.store, w, folder_no, atol_prefix(group));
     }
   } else if (has_field(req, "GROUP_ADD")) {
-    const auto mode = static_cast<std::int32_t>(atol_prefix(req.form.cgi_getvalue("GROUPMODE")));
+    const auto mode = static_cast<std::int32_t>(req.form.number("GROUPMODE"));
     // Groups give read or write; managers are named one by one.
     if (mode < 1 || mode > 2) return kBoardSaved;
     for (const std::string& group : selected(req, "GROUPLIST", below_one)) {
@@ -408,7 +402,7 @@ int j_BORDACCESSWR(Request& req, const WriteToken& w) {
       (void)DeleteB_U_ACL(req.store, w, folder_no, user);
     }
   } else if (has_field(req, "USER_ADD")) {
-    const auto mode = static_cast<std::int32_t>(atol_prefix(req.form.cgi_getvalue("USERMODE")));
+    const auto mode = static_cast<std::int32_t>(req.form.number("USERMODE"));
     if (mode < 1 || mode > 3) return kBoardSaved;
     for (const std::string& user : selected(req, "USERLIST", empty_value)) {
       const B_U_ACL entry{folder, fit_text_field(user, B_U_ACL::kIdWidth), mode};

@@ -20,13 +20,7 @@
 namespace plazet {
 namespace {
 
-constexpr const char* kTreeFile = "b_title.mst";
-
 enum class TableMode { kList = 1, kPlain = 2, kMove = 3 };
-
-long form_number(const Request& req, std::string_view name) {
-  return atol_prefix(req.form.cgi_getvalue(name));
-}
 
 void header_cell(Request& req, int text) {
   req.out.printf("<TD BGCOLOR=\"#E0FFFF\">%s</TD>", req.text(text));
@@ -103,16 +97,8 @@ void select_row(Request& req, int label, const Html& name,
   close_label_row(req);
 }
 
-void open_input_form(Request& req, std::string_view job) {
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", job);
-}
-
 Placement placement_of(const Request& req) {
-  return form_number(req, "CLASS") == 2 ? Placement::kInside : Placement::kAfter;
+  return req.form.number("CLASS") == 2 ? Placement::kInside : Placement::kAfter;
 }
 
 }  // namespace
@@ -166,13 +152,13 @@ void j_NEWFOLDER(Request& req) {
 
 int j_NEWFOLDERWR(Request& req, const WriteToken& w) {
   const std::string name = req.form.cgi_getvalue("NAME");
-  const long mode = form_number(req, "MODE");
+  const long mode = req.form.number("MODE");
   if (name.empty()) return kFolderNameEmpty;
   // Blanks before the name would be read back as depth.
   if (holds_byte(name, ",\r\n") || name.front() == ' ') return kFolderNameBadChar;
   if (mode < B_TITLE::kDir || mode > B_TITLE::kChat) return kFolderBadKind;
-  return create_folder(req.store, w, static_cast<int>(form_number(req, "DISPNO")),
-                       placement_of(req), static_cast<int>(mode), name);
+  return create_folder(req.store, w, static_cast<int>(req.form.number("DISPNO")), placement_of(req),
+                       static_cast<int>(mode), name);
 }
 
 void j_DELFOLDER(Request& req) {
@@ -197,7 +183,7 @@ void j_DELFOLDER(Request& req) {
 int j_DELFOLDERWR(Request& req, const WriteToken& w) {
   std::vector<long> deleted;
   const FolderDeletion result =
-      delete_subtree(req.store, w, static_cast<int>(form_number(req, "DISPNO")),
+      delete_subtree(req.store, w, static_cast<int>(req.form.number("DISPNO")),
                      req.sys.DATA_FILE_PATH, req.sys.ADD_FILE_PATH, &deleted);
   // Their boards' read-mark summaries went with their directories.
   for (long board : deleted) forget_mark_summary(req.store, board);
@@ -206,7 +192,7 @@ int j_DELFOLDERWR(Request& req, const WriteToken& w) {
 }
 
 void j_BORDMOVE(Request& req) {
-  const int dispno = static_cast<int>(form_number(req, "DISPNO"));
+  const int dispno = static_cast<int>(req.form.number("DISPNO"));
   const std::optional<B_TITLE> folder = ReadB_TITLE(req.store, dispno, TitleKey::kDisplayNo);
   header_printf(req);
   print_body(req);
@@ -226,8 +212,8 @@ void j_BORDMOVE(Request& req) {
 }
 
 int j_BORDMOVEWR(Request& req, const WriteToken& w) {
-  switch (move_subtree(req.store, w, static_cast<int>(form_number(req, "SRC_DISPNO")),
-                       static_cast<int>(form_number(req, "DISPNO")), placement_of(req))) {
+  switch (move_subtree(req.store, w, static_cast<int>(req.form.number("SRC_DISPNO")),
+                       static_cast<int>(req.form.number("DISPNO")), placement_of(req))) {
     case FolderMove::kMoved:
       return kMoveDone;
     case FolderMove::kNoSource:

@@ -70,11 +70,7 @@ void j_NEWGROUP(Request& req) {
   print_title_check_script(req, {{"T02_GROUP_ID", 156}, {"T02_GROUP_NAME", 157}});
   print_body(req);
   print_title(req, req.text(154));
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", "NEWGROUPWR");
+  open_input_form(req, "NEWGROUPWR");
   open_group_table(req);
   long next = 1;
   for (const MST_GROUP& group : ReadGROUP_MSTall(req.store)) {
@@ -95,7 +91,7 @@ void j_NEWGROUP(Request& req) {
 }
 
 void j_EDITGROUP(Request& req) {
-  const long chosen = atol_prefix(req.form.cgi_getvalue("T02_GROUP_ID"));
+  const long chosen = req.form.number("T02_GROUP_ID");
   header_printf(req);
   print_body(req);
   print_title(req, req.text(159));

@@ -167,7 +167,7 @@ int j_SYSTEMUPDATE(Request& req, const WriteToken& w) {
     sys.*s.field = fit_setting(s, req.form.cgi_getvalue(s.key));
   }
   for (const NumberKey& s : number_settings()) {
-    sys.*s.field = static_cast<int>(atol_prefix(req.form.cgi_getvalue(s.key)));
+    sys.*s.field = static_cast<int>(req.form.number(s.key));
   }
   const std::optional<UploadName> login_picture = own_upload(req, "FILE1");
   const std::optional<UploadName> background = own_upload(req, "FILE2");

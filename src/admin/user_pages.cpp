@@ -42,11 +42,7 @@ void print_user_head(Request& req, int title) {
 }
 
 void open_user_form(Request& req, std::string_view job) {
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", job);
+  open_input_form(req, job);
   req.out.printf("<TABLE BORDER>\n");
 }
 
@@ -170,10 +166,6 @@ void print_save_button(Request& req) {
 
 bool has_field(const Request& req, std::string_view name) {
   return req.form.field(name) != nullptr;
-}
-
-long form_number(const Request& req, std::string_view name) {
-  return atol_prefix(req.form.cgi_getvalue(name));
 }
 
 // A typed picture name keeps the record one line of twelve fields.
@@ -341,16 +333,16 @@ int write_user(Request& req, const WriteToken& w, bool own) {
     user.USER_NAME = name;
     user.E_MAIL_ADDR = mail;
     user.USER_PASS = pass;
-    user.USER_DISP_DEF = form_number(req, "USER_DISP_DEF");
+    user.USER_DISP_DEF = req.form.number("USER_DISP_DEF");
     user.LANGUAGE = chosen_language(req);
     user.PICFILE = typed_picture(req);
-    user.WRITE_MODE = form_number(req, "WRITE_MODE");
-    user.NO_READ_MODE = form_number(req, "NO_READ_MODE");
+    user.WRITE_MODE = req.form.number("WRITE_MODE");
+    user.NO_READ_MODE = req.form.number("NO_READ_MODE");
     if (picture && store_picture(req, w, stored_id, *picture)) user.PICFILE = picture->file_name;
     if (!own) {
       user.USER_LEVEL = atol_prefix(without_trailing_spaces(req.form.cgi_getvalue("USER_LEVEL")));
-      user.P_GROUP = form_number(req, "P_GROUP");
-      user.MODE = form_number(req, "MODE");
+      user.P_GROUP = req.form.number("P_GROUP");
+      user.MODE = req.form.number("MODE");
     }
     // A failed write is not reported; the page that follows shows the file.
     (void)(stored ? ReWriteMST_USER(req.store, w, user) : InsertMST_USER(req.store, w, user));

@@ -64,8 +64,6 @@ int create_folder(Store& store, const WriteToken& w, int dispno, Placement place
 
 namespace {
 
-constexpr const char* kTreeFile = "b_title.mst";
-
 struct TreeLine {
   std::string text;  // as in the file, without its line feed
   B_TITLE folder;

@@ -9,7 +9,6 @@
 namespace plazet {
 namespace {
 
-constexpr const char* kFile = "b_title.mst";
 constexpr std::size_t kLineBytes = 999;
 
 struct TreeFile {
@@ -74,7 +73,7 @@ std::optional<B_TITLE> parse_title_line(std::string_view line) {
 namespace {
 
 std::shared_ptr<const TreeFile> load(Store& store) {
-  const std::string path = store.path(kFile);
+  const std::string path = store.path(kTreeFile);
   return store.cache().get<TreeFile>(path, [&] {
     TreeFile tree;
     tree.lines = LinedText(read_file(path).value_or(std::string()), kLineBytes);
@@ -91,7 +90,7 @@ std::shared_ptr<const TreeFile> load(Store& store) {
 // Replaces the tree file with `text` through its temporary file.
 bool commit_tree(Store& store, const WriteToken& w, const char* temp_suffix,
                  const std::string& text) {
-  const std::string path = store.path(kFile);
+  const std::string path = store.path(kTreeFile);
   bool ok = replace_file(w, path, path + temp_suffix, text, 0666);
   store.cache().invalidate(path);
   return ok;
@@ -164,7 +163,7 @@ bool DeleteB_TITLE(Store& store, const WriteToken& w, int p) {
   const LinedText& lines = file->lines;
   if (p < 1 || static_cast<std::size_t>(p) > lines.size()) {
     // A missing tree file is created empty, as by every writer.
-    if (!file_exists(store.path(kFile))) (void)commit_tree(store, w, ".tmp", "");
+    if (!file_exists(store.path(kTreeFile))) (void)commit_tree(store, w, ".tmp", "");
     return false;
   }
   std::string text;

@@ -16,6 +16,9 @@
 
 namespace plazet {
 
+// The folder tree, in the data directory.
+inline constexpr const char* kTreeFile = "b_title.mst";
+
 struct B_TITLE {
   static constexpr std::size_t kNameWidth = 84;
   static constexpr int kDir = 1;

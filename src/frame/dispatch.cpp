@@ -47,7 +47,7 @@ bool need_met(Request& req, Need need) {
   const MST_USER& user = *req.user;
   const bool personal = user.MODE == 1;
   auto right_at_least = [&](int r) {
-    req.right = right_on(req, atol_prefix(req.form.cgi_getvalue("FOLDER_NO")));
+    req.right = right_on(req, req.form.number("FOLDER_NO"));
     return req.right >= r;
   };
   switch (need) {

@@ -391,6 +391,10 @@ int FormInput::parse_multipart(const CgiEnv& env, int body_fd, std::size_t lengt
   return 0;
 }
 
+long FormInput::number(std::string_view name, std::size_t index) const {
+  return atol_prefix(cgi_getvalue(name, index));
+}
+
 std::string FormInput::cgi_getvalue(std::string_view name, std::size_t index) const {
   const FormField* f = field(name, index);
   return f ? f->value : std::string();

@@ -61,6 +61,8 @@ class FormInput {
   // The value of the index-th field named `name` (from 0, in arrival
   // order), or "" when there is none.
   [[nodiscard]] std::string cgi_getvalue(std::string_view name, std::size_t index = 0) const;
+  // That value's leading decimal number, as atol reads it (0 when none).
+  [[nodiscard]] long number(std::string_view name, std::size_t index = 0) const;
   [[nodiscard]] const FormField* field(std::string_view name, std::size_t index = 0) const;
 
   // True only for a temporary file name that this request's parser created;

@@ -97,6 +97,15 @@ void open_post_form(Request& req, const Html& target) {
   req.out.printf(">\n");
 }
 
+void open_input_form(Request& req, std::string_view job) {
+  req.out.printf(
+      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
+      html_attr(req.JOB_EXE));
+  if (job.empty()) return;
+  print_hidden(req, "SKEY", req.SKEY);
+  print_hidden(req, "JOB", job);
+}
+
 void open_job_form(Request& req, std::string_view job, const Html& target) {
   open_post_form(req, target);
   print_hidden(req, "SKEY", req.SKEY);

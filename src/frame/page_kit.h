@@ -53,6 +53,9 @@ void print_hidden(Request& req, const Html& name, long value);
 void open_post_form(Request& req, const Html& target = Html());
 // open_post_form, then the hidden SKEY and JOB every form carries.
 void open_job_form(Request& req, std::string_view job, const Html& target = Html());
+// The multipart form "INPUT" (the one a page's title_chk() looks at), with
+// the hidden SKEY and JOB when `job` is given.
+void open_input_form(Request& req, std::string_view job = {});
 void close_form(Request& req);
 
 // The submit button "SUB" labelled `caption`; with a `question` the browser

@@ -64,11 +64,7 @@ void j_BATCH_UPLOAD(Request& req) {
   req.out.printf("<P>\n");
   req.out.printf("<HR>\n");
   req.out.printf("<P>\n");
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", "BATCH_UPLOAD_WR");
+  open_input_form(req, "BATCH_UPLOAD_WR");
   req.out.printf("<TABLE BORDER>\n");
   print_label_row(req, req.text(7), "<INPUT TYPE=\"FILE\" NAME=\"FILE1\">");
   req.out.printf("</TABLE>\n");

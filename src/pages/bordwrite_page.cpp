@@ -41,14 +41,10 @@ void j_BORDWRITEFIN(Request& req) {
 namespace plazet {
 namespace {
 
-long form_number(const Request& req, std::string_view name) {
-  return atol_prefix(req.form.cgi_getvalue(name));
-}
-
 // A value of a choice list; anything the form cannot send becomes `fallback`.
 std::int32_t form_choice(const Request& req, std::string_view name,
                          std::initializer_list<std::int32_t> allowed, std::int32_t fallback) {
-  const long value = form_number(req, name);
+  const long value = req.form.number(name);
   for (std::int32_t a : allowed) {
     if (a == value) return a;
   }
@@ -164,9 +160,9 @@ void refuse_BORDWRITE(Request& req) {
 // Fields: SKEY, FOLDER_NO, SEL_NO (0 or missing: a new thread; else the
 // message replied to or, for JOB EDITMSG, edited), USER_DISP_DEF.
 void j_BORDWRITE(Request& req) {
-  const long folder_no = form_number(req, "FOLDER_NO");
-  const long sel_no = form_number(req, "SEL_NO");
-  const long disp_def = form_number(req, "USER_DISP_DEF");
+  const long folder_no = req.form.number("FOLDER_NO");
+  const long sel_no = req.form.number("SEL_NO");
+  const long disp_def = req.form.number("USER_DISP_DEF");
   const FormKind kind = req.JOB == "EDITMSG" ? FormKind::kEdit
                         : sel_no >= 1        ? FormKind::kReply
                                              : FormKind::kNew;
@@ -303,7 +299,7 @@ std::vector<SlotPlan> plan_slots(Request& req, bool edit, long folder_no, long s
 int j_BORDWRITEWR(Request& req, const WriteToken& w) {
   // A form that arrived cut short may have lost part of its body.
   if (!req.form.complete()) return kPostNotStored;
-  const long folder_no = form_number(req, "FOLDER_NO");
+  const long folder_no = req.form.number("FOLDER_NO");
   if (!is_board(req, folder_no)) return kPostNotAllowed;
   const MST_USER& user = *req.user;
   const std::string title = req.form.cgi_getvalue("WRITE_TITLE");
@@ -311,7 +307,7 @@ int j_BORDWRITEWR(Request& req, const WriteToken& w) {
 
   const B_TITLE2 settings = ReadB_TITLE2(req.store, folder_no).value_or(B_TITLE2{});
   const bool edit = req.form.cgi_getvalue("FJOB") == "EDITMSG";
-  const long sel_no = std::max(0L, form_number(req, "SEL_NO"));
+  const long sel_no = std::max(0L, req.form.number("SEL_NO"));
   std::optional<INDEX_DATA> old;
   if (edit) old = ReadINDEX_DATA(req.store, folder_no, sel_no, IndexKey::kSelNo);
   if (old && !may_edit(user, settings, *old)) return kPostNotAllowed;

@@ -74,7 +74,7 @@ struct Chat {
 };
 
 long field_number(const Request& req, const char* name) {
-  return atol_prefix(req.form.cgi_getvalue(name));
+  return req.form.number(name);
 }
 
 bool personal_account(const Request& req) {
@@ -215,9 +215,7 @@ void count_selects(Request& req, int lines, int reload, bool first_reload_as_tex
 }
 
 void entry_form(Request& req, const Chat& chat) {
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
+  open_input_form(req);
   hidden_step(req, chat, "CHAT_UP", Step::kEnter);
   req.out.printf("<TABLE>\n");
   req.out.printf("<TR><TD>\n");

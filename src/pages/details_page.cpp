@@ -32,7 +32,7 @@ constexpr char kHeadColor[] = "#E0FFFF";
 constexpr char kShownColor[] = "#FFB6C1";
 
 long field_number(const Request& req, const char* name) {
-  return atol_prefix(req.form.cgi_getvalue(name));
+  return req.form.number(name);
 }
 
 // The listing order the page passes on: the form's, else the user's own.

@@ -33,7 +33,7 @@ bool is_board(Request& req, long folder_no) {
 std::vector<long> numbers_of(const Request& req, std::string_view name) {
   std::vector<long> numbers;
   for (std::size_t i = 0;; ++i) {
-    const long n = atol_prefix(req.form.cgi_getvalue(name, i));
+    const long n = req.form.number(name, i);
     if (n < 1) break;
     numbers.push_back(n);
   }
@@ -141,11 +141,7 @@ void j_SETNOREAD(Request& req) {
                  sanitize_html(user.USER_ID));
   req.out.printf("<P>\n");
 
-  req.out.printf(
-      "<FORM NAME=\"INPUT\" ENCTYPE=\"multipart/form-data\" ACTION=\"%s\" METHOD=POST >\n",
-      html_attr(req.JOB_EXE));
-  print_hidden(req, "SKEY", req.SKEY);
-  print_hidden(req, "JOB", "SETNOREAD_WR");
+  open_input_form(req, "SETNOREAD_WR");
   req.out.printf("<TABLE BORDER>\n");
   req.out.printf("<TR>\n");
   req.out.printf("\t<TD NOWRAP BGCOLOR=\"%s\" ALIGN=\"CENTER\">%s</TD>\n", kHeadColor,

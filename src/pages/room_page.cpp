@@ -377,8 +377,8 @@ void j_ROOM(Request& req) {
   const bool personal = user.MODE == 1;
 
   View v;
-  v.folder = static_cast<int>(atol_prefix(req.form.cgi_getvalue("FOLDER_NO")));
-  long order = atol_prefix(req.form.cgi_getvalue("USER_DISP_DEF"));
+  v.folder = static_cast<int>(req.form.number("FOLDER_NO"));
+  long order = req.form.number("USER_DISP_DEF");
   if (order == 0) order = user.USER_DISP_DEF;
   // An order the page does not know (also 0 in the user's record) lists in
   // thread order, and the forms pass that on.
@@ -392,7 +392,7 @@ void j_ROOM(Request& req) {
   const auto held = board_index(req.store, v.folder);
   const BoardIndex& records = *held;
   v.pages = (static_cast<long>(records.size()) - 1) / kPageSize + 1;
-  v.page = atol_prefix(req.form.cgi_getvalue("DISP_PAGE"));
+  v.page = req.form.number("DISP_PAGE");
   if (v.page < 1) v.page = v.pages;
   if (!req.form.cgi_getvalue("MOVE_REW").empty() && v.page > 1) --v.page;
   if (!req.form.cgi_getvalue("MOVE_FF").empty() && v.page < v.pages) ++v.page;
@@ -404,7 +404,7 @@ void j_ROOM(Request& req) {
   print_folder_body(req, v.folder, settings.value_or(B_TITLE2{}));
   print_title(req, folder);
   print_button_row(req, v, personal);
-  if (atol_prefix(req.form.cgi_getvalue("FAST_FLG")) > 0) print_description(req, v, settings);
+  if (req.form.number("FAST_FLG") > 0) print_description(req, v, settings);
   req.out.printf("<HR>\n");
 
   print_upper_navigation(req, v);

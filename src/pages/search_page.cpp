@@ -117,8 +117,8 @@ void j_SEARCH(Request& req) {
 }
 
 void j_SEARCHDISP(Request& req) {
-  const long stat = atol_prefix(req.form.cgi_getvalue("STAT"));
-  const long only = atol_prefix(req.form.cgi_getvalue("FOLDER_NO"));
+  const long stat = req.form.number("STAT");
+  const long only = req.form.number("FOLDER_NO");
   const MessageSearch search(req.form.cgi_getvalue("CONDITION"), req.form.cgi_getvalue("WRITER"),
                              stat);
   print_search_head(req, 343);
